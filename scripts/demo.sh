@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, installs into build/demo/prefix, creates a
+# simulated tester with eight stored reports (unless one exists) and starts
+# the assistant on it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh --demo
+
+prefix=$PWD/build/demo/prefix
+sim=$PWD/build/demo/tester
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build/release
+cmake --install build/release --prefix "$prefix" >/dev/null
+
+if [[ ! -d "$sim/1" ]]; then
+  "$prefix/bin/ksx4sim" init "$sim" --reports 8 --devices 12
+fi
+
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+  echo "No display found. To run the assistant on a virtual display:"
+  echo "  xvfb-run -a $prefix/bin/ksx4sim run $sim -- $prefix/bin/ksx4_assistant"
+  exit 1
+fi
+exec "$prefix/bin/ksx4sim" run "$sim" -- "$prefix/bin/ksx4_assistant"
