@@ -1,0 +1,15 @@
+#pragma once
+// The empty, formatted report worksheet in state.reportSheet, for
+// deviceCount devices, in the layout state.testerType selects.
+#include <QString>
+
+#include <cstdint>
+
+namespace ksx4 {
+
+struct ProgramState;
+
+// True on success; false after its own message.
+bool makeTemplate(ProgramState& state, uint16_t deviceCount, const QString& footerText);
+
+}  // namespace ksx4
