@@ -19,3 +19,8 @@ function(ksx4_place target dir)
     LIBRARY_OUTPUT_DIRECTORY ${dir}
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/archive)
 endfunction()
+
+# Environment for tests that run the real link library against the simulated
+# tester: both are found through LD_LIBRARY_PATH. Each test sets KSX4_SIM_DIR
+# to a folder of its own before its first call of the link library.
+set(KSX4_SIM_TEST_ENV "LD_LIBRARY_PATH=${KSX4_STAGE_SIM}:${KSX4_STAGE_LIB}")
