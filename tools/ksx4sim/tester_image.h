@@ -41,7 +41,7 @@ struct Report {
     uint32_t peakLowTicks = 0;
     uint16_t avgHighNoise = 10, peakHighNoise = 20;
     uint32_t peakHighTicks = 0;
-    uint8_t shieldShort = 2;        // 2 = no shorts
+    uint8_t shieldShort = 2;  // 2 = no shorts
     uint16_t lasAddress = 65535;
     uint16_t addDropAddress = 65535;  // KSX-4-PA: 255 = none
     uint8_t addDropKind = 0;          // 2 add, 3 drop, other none
@@ -71,6 +71,7 @@ struct SampleOptions {
     int reports = 8;
     int devices = 12;  // at most 32
     uint32_t seed = 1;
+    bool variedNames = false;  // location names such as "Pump Station A"
 };
 TesterImage sampleTester(const SampleOptions& options);
 
