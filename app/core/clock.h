@@ -5,13 +5,13 @@
 namespace ksx4 {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual std::chrono::nanoseconds now() const = 0;
 };
 
 class SteadyClock final : public Clock {
-public:
+  public:
     std::chrono::nanoseconds now() const override {
         return std::chrono::steady_clock::now().time_since_epoch();
     }

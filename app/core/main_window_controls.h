@@ -4,7 +4,7 @@
 namespace ksx4 {
 
 class MainWindowControls {
-public:
+  public:
     virtual ~MainWindowControls() = default;
     // mnuManCal, mnuManTest, mnuEngCal: Visible false, Enabled false.
     virtual void hideEngineeringEntries() = 0;

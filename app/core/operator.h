@@ -22,7 +22,7 @@ inline const QString kCrLf = QStringLiteral("\r\n");
 struct FileDialogRequest {
     QString title;
     QString startFolder;
-    QString filter;        // "xls Files (*.xls)|*.xls"
+    QString filter;  // "xls Files (*.xls)|*.xls"
     int filterIndex = 1;
     QString proposedPath;  // empty: nothing proposed
 };
@@ -34,7 +34,7 @@ struct FileDialogResult {
 };
 
 class Operator {
-public:
+  public:
     virtual ~Operator() = default;
 
     // An empty title means the program's title.
@@ -56,7 +56,8 @@ public:
 
     // Processes pending window events, waiting up to maxWait for more. The
     // scripted operator advances its virtual clock by maxWait instead.
-    virtual void processEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{0}) = 0;
+    virtual void processEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{
+                                   0}) = 0;
 };
 
 }  // namespace ksx4

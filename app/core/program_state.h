@@ -27,8 +27,12 @@ struct IntervalTimer {
 };
 
 struct ProgramState {
-    ProgramState(Operator& ui, Clock& clock, LinkLibrary& link) : ui(ui), clock(clock), link(link) {}
+    // Both out of line: they release the spreadsheet application, whose type
+    // is complete only in program_state.cpp.
+    ProgramState(Operator& ui, Clock& clock, LinkLibrary& link);
     ~ProgramState();
+    ProgramState(const ProgramState&) = delete;
+    ProgramState& operator=(const ProgramState&) = delete;
 
     Operator& ui;
     Clock& clock;
