@@ -1,0 +1,199 @@
+// writeReportFiles: one workbook per stored report, named after the
+// location's report name, and the endings of the spreadsheet work.
+#include "core/operator.h"
+#include "core/program_state.h"
+#include "platform/xls/spreadsheet.h"
+#include "report/fill_report.h"
+#include "report/flash_fields.h"
+#include "report/report_file_name.h"
+#include "report/report_template.h"
+#include "report/transfer.h"
+#include "settings/memory_map.h"
+
+#include <optional>
+
+namespace ksx4 {
+namespace {
+
+constexpr int kLocationNameLength = 15;
+constexpr int kSavedTimeOffset = 20;
+
+const QString kFailedToWriteReport = QStringLiteral("Failed to Write Report");
+const QString kTransferCancelled = QStringLiteral("Report transfer cancelled");
+
+class ReportFilesWriter {
+  public:
+    ReportFilesWriter(ProgramState& state, QString folder, QString transferTime)
+        : state_(state),
+          ui_(state.ui),
+          folder_(std::move(folder)),
+          transferTime_(std::move(transferTime)) {}
+
+    QString run() {
+        for (int slot = 1; slot <= flash::kSlotCount; ++slot) {
+            if (!slotHoldsReport(state_, slot)) continue;
+            ui_.setStatus(QStringLiteral("Building location %1 Excel report file").arg(slot));
+            ui_.processEvents();
+            if (!slotChecksumGood(state_, slot)) {
+                ui_.message(QStringLiteral("Failed Checksums Verification"), Buttons::Ok,
+                            Icon::Critical);
+                endSpreadsheetWork();
+                return kFailedToWriteReport;
+            }
+            std::optional<QString> failure;
+            try {
+                failure = writeSlot(slot);
+            } catch (const xls::SpreadsheetError& error) {
+                // After the one recovery from a save refusal, the transfer
+                // operation handles every further failure.
+                if (recovered_) throw;
+                ui_.message(QStringLiteral("Write Report Error: ") + error.description +
+                            QStringLiteral(" Error Number: ") + QString::number(error.number));
+                endSpreadsheetWork();
+                return error.description;
+            }
+            if (failure) return *failure;
+        }
+        // The component holds nothing worth keeping once every workbook is
+        // on disk: quit and release it here too, not only after failures.
+        endSpreadsheetWork();
+        return state_.transferredCount >= 1 ? QStringLiteral("Transferred all reports")
+                                            : QStringLiteral("No reports found in KSX-4");
+    }
+
+  private:
+    // Builds, fills and saves the workbook of one slot. An outcome text when
+    // the transfer ends here (the spreadsheet work has then been ended).
+    std::optional<QString> writeSlot(int slot) {
+        const int base = flash::slotBase(slot);
+        openWorkbook();
+        state_.deviceEntryCount = countDeviceEntries(state_, slot);
+        const QString locationName =
+            trimBlanks(readFlashField(state_, base, kLocationNameLength, FlashFieldKind::Text));
+        if (!makeTemplate(state_, state_.deviceEntryCount, locationName)) {
+            endSpreadsheetWork();
+            return failedToWriteReport();
+        }
+        if (!fillReport(state_, slot, base, state_.deviceEntryCount)) {
+            ui_.message(QStringLiteral("Failed Building Report Data"), Buttons::Ok, Icon::Critical);
+            endSpreadsheetWork();
+            return failedToWriteReport();
+        }
+        const QString reportName =
+            safeReportName(trimBlanks(readEepromField(state_, eeprom::reportName(slot))), slot);
+
+        QString path;
+        if (state_.testerType == kKsx4Pa) {
+            path = folder_ + reportName + QLatin1Char(' ') + transferTime_ + kReportExtension;
+        } else if (const auto saved = flashTimeStamp(state_, base + kSavedTimeOffset)) {
+            path = folder_ + reportName + QLatin1Char(' ') + fileNameDateText(*saved) +
+                   kReportExtension;
+        } else {
+            ui_.setStatus(QStringLiteral("Waiting for file name selection"));
+            const QString chosen = chooseReportFileName(state_, reportName, folder_);
+            if (auto ending = endingForChoice(chosen)) return ending;
+            path = chosen;
+        }
+        if (auto ending = save(path)) return ending;
+
+        state_.reportSheet = nullptr;
+        state_.reportWorkbook->close(false);
+        state_.reportWorkbook = nullptr;
+        ++state_.transferredCount;
+        return std::nullopt;
+    }
+
+    void openWorkbook() {
+        xls::Application& app = *state_.excelApp;
+        const int sheetsBefore = app.sheetsInNewWorkbook();
+        app.setSheetsInNewWorkbook(1);
+        xls::Workbook& workbook = app.addWorkbook();
+        state_.reportWorkbook = &workbook;
+        app.setSheetsInNewWorkbook(sheetsBefore);
+        state_.reportSheet = &workbook.worksheet(1);
+    }
+
+    // Saves under path; a refusal (for example the user declined to replace
+    // an existing file, or the folder cannot be written) is answered once
+    // per transfer with the file dialog.
+    std::optional<QString> save(const QString& path) {
+        try {
+            state_.reportWorkbook->saveAs(path);
+            return std::nullopt;
+        } catch (const xls::SpreadsheetError& error) {
+            if (error.number != xls::kErrRequestRefused || recovered_) throw;
+        }
+        recovered_ = true;
+        const QString chosen = chooseReportFileName(state_, reportNameOfPath(path), folder_);
+        if (auto ending = endingForChoice(chosen)) return ending;
+        state_.reportWorkbook->saveAs(chosen);
+        return std::nullopt;
+    }
+
+    // The outcome of chooseReportFileName's "-1" and "-2"; nothing for a path.
+    std::optional<QString> endingForChoice(const QString& chosen) {
+        if (chosen == QLatin1String("-1")) {
+            ui_.message(QStringLiteral("Failed File Selection"), Buttons::Ok, Icon::Critical);
+            endSpreadsheetWork();
+            return kFailedToWriteReport;
+        }
+        if (chosen == QLatin1String("-2")) {
+            ui_.message(QStringLiteral("Report transfer cancelled.  Transferred %1 reports.")
+                            .arg(state_.transferredCount) +
+                        kCrLf + QStringLiteral("Reports will not be erased in the the KSX-4."));
+            endSpreadsheetWork();
+            return kTransferCancelled;
+        }
+        return std::nullopt;
+    }
+
+    QString failedToWriteReport() const {
+        return QStringLiteral("Failed to write report.  Transferred %1 reports")
+            .arg(state_.transferredCount);
+    }
+
+    void endSpreadsheetWork() { endReportSpreadsheetWork(state_); }
+
+    ProgramState& state_;
+    Operator& ui_;
+    const QString folder_;
+    const QString transferTime_;
+    bool recovered_ = false;
+};
+
+}  // namespace
+
+void endReportSpreadsheetWork(ProgramState& state) {
+    state.reportSheet = nullptr;
+    try {
+        if (state.reportWorkbook && state.reportWorkbook->isOpen())
+            state.reportWorkbook->close(false);
+    } catch (const xls::SpreadsheetError&) {
+        // Closing without saving changes nothing on disk; go on quitting.
+    }
+    state.reportWorkbook = nullptr;
+    if (state.excelApp) {
+        try {
+            state.excelApp->quit();
+        } catch (const xls::SpreadsheetError&) {
+        }
+        state.excelApp.reset();
+    }
+}
+
+QString writeReportFiles(ProgramState& state, const QString& folder) {
+    const QString transferTime = fileNameDateText(QDateTime::currentDateTime());
+    state.reportSheet = nullptr;
+    state.reportWorkbook = nullptr;
+    try {
+        state.excelApp = xls::Application::create(state.ui);
+    } catch (const xls::SpreadsheetError& error) {
+        state.ui.message(QStringLiteral("Write Report Error: ") + error.description +
+                         QStringLiteral("  Ensure that Excel is installed."));
+        return error.description;
+    }
+    state.transferredCount = 0;
+    return ReportFilesWriter(state, folder, transferTime).run();
+}
+
+}  // namespace ksx4
