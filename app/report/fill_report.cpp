@@ -1,0 +1,317 @@
+#include "report/fill_report.h"
+
+#include "core/program_state.h"
+#include "platform/xls/spreadsheet.h"
+#include "report/flash_fields.h"
+#include "report/record_layout.h"
+#include "report/report_texts.h"
+#include "settings/memory_map.h"
+
+#include <array>
+#include <optional>
+#include <tuple>
+
+namespace ksx4 {
+namespace {
+
+using record::kNone;
+
+constexpr int kRedFill = 3;
+constexpr int kYellowFill = 6;
+constexpr uint32_t kRetransmitsShownInFull = 250;
+
+// Stops the filling; the cells written so far stay.
+struct FillStopped {};
+
+// Space-only trim: the texts are blank-filled, other characters are kept.
+QString withoutBlanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == u' ') ++first;
+    while (last > first && text[last - 1] == u' ') --last;
+    return text.mid(first, last - first);
+}
+
+struct FormRows {
+    const record::Layout& layout;
+    int firstSegmentRow;
+    int firstDeviceRow;
+    int rowsPerDevice;
+    int noDeviceSummaryRow;
+    QString fieldbusBand, lowBand, highBand;  // label suffixes
+};
+
+class ReportFiller {
+  public:
+    ReportFiller(ProgramState& state, const FormRows& form, int slot, int base,
+                 const QLocale& locale)
+        : state_(state),
+          sheet_(*state.reportSheet),
+          form_(form),
+          slot_(slot),
+          base_(base),
+          locale_(locale) {}
+
+    void fill(uint16_t deviceEntryCount) {
+        const FormRows& form = form_;
+        const record::Layout& l = form.layout;
+        put(u'A', 1, reportName() + QStringLiteral(" Segment Report"));
+        if (l.connectedTime != kNone) {
+            put(u'A', 2, QStringLiteral("Date/Time KSX-4 Connected to Bus"));
+            put(u'B', 2, moment(l.connectedTime));
+            put(u'A', 3, QStringLiteral("Date/Time Report Saved"));
+            put(u'B', 3, moment(l.savedTime));
+        }
+
+        row_ = form.firstSegmentRow;
+        const uint16_t voltage = word(l.voltage);
+        const uint32_t voltageLimit = limit(eeprom::kVoltageLimit);
+        writeRow(QStringLiteral("Voltage"), voltsText(voltage, locale_),
+                 kiloText(voltageLimit, locale_) + QStringLiteral("V Minimum"));
+        judge(voltage >= voltageLimit);
+        nextRow();
+
+        const uint16_t lowest = word(l.lowestSignal);
+        writeRow(QStringLiteral("Lowest Device Signal"),
+                 lowest == record::kSignalNotAvailable ? QStringLiteral("Not Available")
+                                                       : millivoltsText(lowest),
+                 minimumText(eeprom::kSignalLimit));
+        // Values from 2250 up mean the tester saw no device signal to judge.
+        if (lowest < record::kSignalNotAvailable) judge(lowest >= limit(eeprom::kSignalLimit));
+        nextRow();
+        writeRow(QStringLiteral("Lowest Device Signal Address"),
+                 optionalAddress(word(l.lowestSignalAddress), record::kNoAddress,
+                                 QStringLiteral("None")));
+        nextRow();
+        momentRow(QStringLiteral("Lowest Device Signal Date/Time"), l.lowestSignalTime);
+
+        noiseRows(QStringLiteral("Fieldbus"), form.fieldbusBand, l.avgFieldbusNoise,
+                  l.peakFieldbusNoise, l.peakFieldbusNoiseTime, eeprom::kAvgFieldbusNoiseLimit,
+                  eeprom::kPeakFieldbusNoiseLimit);
+        noiseRows(QStringLiteral("Low"), form.lowBand, l.avgLowNoise, l.peakLowNoise,
+                  l.peakLowNoiseTime, eeprom::kAvgLowNoiseLimit, eeprom::kPeakLowNoiseLimit);
+        noiseRows(QStringLiteral("High"), form.highBand, l.avgHighNoise, l.peakHighNoise,
+                  l.peakHighNoiseTime, eeprom::kAvgHighNoiseLimit, eeprom::kPeakHighNoiseLimit);
+
+        const uint8_t shield = byte(l.shieldShort);
+        writeRow(QStringLiteral("Shield Short"), shieldShortText(shield),
+                 QStringLiteral("No Shorts"));
+        judge(shield == record::kNoShorts);
+        nextRow();
+        if (l.lasAddress != kNone) {
+            writeRow(
+                QStringLiteral("LAS Address"),
+                optionalAddress(word(l.lasAddress), record::kNoAddress, QStringLiteral("None")));
+            nextRow();
+        }
+        writeRow(QStringLiteral("Most Recent Add/Drop Address"),
+                 optionalAddress(word(l.addDropAddress), l.noAddDropAddress,
+                                 QStringLiteral("No Devices Added/Dropped")));
+        nextRow();
+        addDropRow();
+        momentRow(QStringLiteral("Date/Time of Device Add/Drop"), l.addDropTime);
+        writeRow(QStringLiteral("Number of Active Devices"),
+                 QString::number(byte(l.activeDevices)));
+
+        row_ = form.firstDeviceRow;
+        uint16_t devices = 0;
+        for (int entry = 1; entry <= record::kDeviceEntryCount; ++entry) {
+            const int offset = record::deviceEntryOffset(l, entry);
+            if (byte(offset + l.entryStatus) == record::kEntryEmpty) continue;
+            if (++devices > deviceEntryCount) throw FillStopped{};
+            deviceBlock(l, offset);
+            row_ += form.rowsPerDevice;
+        }
+        if (devices != deviceEntryCount) throw FillStopped{};
+
+        const int summaryRow = devices == 0 ? form.noDeviceSummaryRow : row_ + 1;
+        put(u'D', summaryRow, summarySentence(badCount_, warnCount_));
+        sheet_.range(QStringLiteral("A1")).select();
+    }
+
+  private:
+    uint8_t byte(int offset) const { return flashByte(state_, base_ + offset); }
+    uint16_t word(int offset) const { return flashWord(state_, base_ + offset); }
+    QString moment(int offset) const {
+        return withoutBlanks(
+            readFlashField(state_, base_ + offset, 4, FlashFieldKind::TimeStamp, locale_));
+    }
+
+    QString reportName() const {
+        return withoutBlanks(readEepromField(state_, eeprom::reportName(slot_)));
+    }
+
+    // The limit's value; read once per report, so an undecodable word is
+    // reported once.
+    uint32_t limit(const eeprom::Field& field) {
+        auto& cached = limits_[static_cast<std::size_t>(field.address)];
+        if (!cached) {
+            bool isNumber = false;
+            const uint32_t value = readEepromField(state_, field).toUInt(&isNumber);
+            if (!isNumber) throw FillStopped{};
+            cached = value;
+        }
+        return *cached;
+    }
+    QString minimumText(const eeprom::Field& field) {
+        return QString::number(limit(field)) + QStringLiteral("mV Minimum");
+    }
+    QString maximumText(const eeprom::Field& field) {
+        return QString::number(limit(field)) + QStringLiteral("mV Maximum");
+    }
+
+    static QString optionalAddress(uint16_t address, uint16_t none, const QString& noneText) {
+        return address == none ? noneText : addressText(address);
+    }
+
+    void put(QChar column, int row, const QString& text) {
+        sheet_.range(column + QString::number(row)).setValue(text);
+    }
+    void writeRow(const QString& label, const QString& value, const QString& acceptable = {}) {
+        put(u'A', row_, label);
+        put(u'B', row_, value);
+        if (!acceptable.isEmpty()) put(u'C', row_, acceptable);
+    }
+    void nextRow() { ++row_; }
+
+    void mark(int colorIndex) {
+        sheet_.range(u'D' + QString::number(row_)).select();
+        xls::Range selection = sheet_.application().selection();
+        selection.interior().setColorIndex(colorIndex);
+        selection.interior().setPattern(xls::kXlPatternSolid);
+    }
+    void judge(bool ok) {
+        put(u'D', row_, ok ? QStringLiteral("OK") : QStringLiteral("BAD"));
+        if (ok) return;
+        mark(kRedFill);
+        ++badCount_;
+    }
+    void warn() {
+        put(u'D', row_, QStringLiteral("WARN"));
+        mark(kYellowFill);
+        ++warnCount_;
+    }
+
+    void momentRow(const QString& label, int offset) {
+        if (offset == kNone) return;
+        writeRow(label, moment(offset));
+        nextRow();
+    }
+
+    void noiseRows(const QString& band, const QString& bandSuffix, int avgOffset, int peakOffset,
+                   int peakTimeOffset, const eeprom::Field& avgLimit,
+                   const eeprom::Field& peakLimit) {
+        const QString name = band + QStringLiteral(" Frequency Noise") + bandSuffix;
+        for (const auto& [prefix, offset, field] :
+             {std::tuple{QStringLiteral("Avg "), avgOffset, avgLimit},
+              std::tuple{QStringLiteral("Peak "), peakOffset, peakLimit}}) {
+            const uint16_t value = word(offset);
+            writeRow(prefix + name, millivoltsText(value), maximumText(field));
+            judge(value <= limit(field));
+            nextRow();
+        }
+        momentRow(QStringLiteral("Peak ") + band + QStringLiteral(" Frequency Noise Date/Time"),
+                  peakTimeOffset);
+    }
+
+    void addDropRow() {
+        const uint8_t kind = byte(form_.layout.addDropKind);
+        const QString none = QStringLiteral("None Added/Dropped");
+        const QString shown = kind == record::kAddDropAdd    ? QStringLiteral("Add")
+                              : kind == record::kAddDropDrop ? QStringLiteral("Drop")
+                                                             : none;
+        writeRow(QStringLiteral("Device Add or Drop"), shown, none);
+        if (kind == record::kAddDropAdd) {
+            warn();
+        } else {
+            judge(kind != record::kAddDropDrop);
+        }
+        nextRow();
+    }
+
+    void deviceBlock(const record::Layout& l, int offset) {
+        const int first = row_;
+        writeRow(QStringLiteral("Device Address"), addressText(byte(offset + l.entryAddress)));
+        nextRow();
+        const uint16_t signal = word(offset + l.entrySignal);
+        writeRow(QStringLiteral("Signal Level"), millivoltsText(signal),
+                 minimumText(eeprom::kSignalLimit));
+        judge(signal >= limit(eeprom::kSignalLimit));
+        nextRow();
+
+        const uint8_t status = byte(offset + l.entryStatus);
+        const QString notAddedDropped = QStringLiteral("Not Added/Dropped");
+        const QString shown = status == record::kEntryPresent   ? notAddedDropped
+                              : status == record::kEntryAdded   ? QStringLiteral("Added")
+                              : status == record::kEntryDropped ? QStringLiteral("Dropped")
+                                                                : QStringLiteral("Unknown");
+        writeRow(QStringLiteral("Added/Dropped"), shown, notAddedDropped);
+        if (status == record::kEntryAdded) {
+            warn();
+        } else {
+            judge(status == record::kEntryPresent);
+        }
+        nextRow();
+
+        if (l.entryRole != kNone) {
+            writeRow(QStringLiteral("Master or Slave"),
+                     byte(offset + l.entryRole) == record::kMasterRole ? QStringLiteral("Master")
+                                                                       : QStringLiteral("Slave"));
+            nextRow();
+        }
+        const uint8_t retransmits = byte(offset + l.entryRetransmits);
+        const uint32_t retransmitLimit = limit(eeprom::kRetransmitLimit);
+        writeRow(QStringLiteral("Retransmits"),
+                 retransmits <= kRetransmitsShownInFull ? QString::number(retransmits)
+                                                        : QStringLiteral("250+"),
+                 QString::number(retransmitLimit));
+        judge(retransmits <= retransmitLimit);
+        row_ = first;
+    }
+
+    ProgramState& state_;
+    xls::Worksheet& sheet_;
+    const FormRows& form_;
+    int slot_;
+    int base_;
+    const QLocale& locale_;
+    int row_ = 0;
+    int badCount_ = 0;
+    int warnCount_ = 0;
+    std::array<std::optional<uint32_t>, eeprom::kSize> limits_{};
+};
+
+}  // namespace
+
+bool fillReport(ProgramState& state, int slot, int slotBase, uint16_t deviceEntryCount) {
+    return fillReport(state, slot, slotBase, deviceEntryCount, QLocale::system());
+}
+
+bool fillReport(ProgramState& state, int slot, int slotBase, uint16_t deviceEntryCount,
+                const QLocale& locale) {
+    if (state.reportSheet == nullptr || slot < 1 || slot > eeprom::kLocationCount || slotBase < 0 ||
+        slotBase > flash::kSize - flash::kSlotSize) {
+        return false;
+    }
+    if (state.testerType != kKsx4 && state.testerType != kKsx4Pa) return false;
+    const bool profibusPa = state.testerType == kKsx4Pa;
+    const FormRows form = profibusPa ? FormRows{record::kProfibusPa, 5, 21, 6, 20, {}, {}, {}}
+                                     : FormRows{record::kFieldbus,
+                                                7,
+                                                29,
+                                                5,
+                                                28,
+                                                QStringLiteral(" (9KHz-40KHz)"),
+                                                QStringLiteral(" (50Hz-4KHz)"),
+                                                QStringLiteral(" (90KHz-350KHz)")};
+    try {
+        ReportFiller(state, form, slot, slotBase, locale).fill(deviceEntryCount);
+        return true;
+    } catch (const xls::SpreadsheetError&) {
+        return false;
+    } catch (const FillStopped&) {
+        return false;
+    }
+}
+
+}  // namespace ksx4
