@@ -1,0 +1,54 @@
+// The six entry points of libmpusbapi.so for real testers over libusb.
+#include "mpusbapi.h"
+#include "usb_access.h"
+
+#include <cerrno>
+
+namespace {
+
+ksx4::usb::UsbAccess& access() {
+    // Never destroyed: open devices must not be torn down while the process
+    // ends with other libraries still using them.
+    static auto* instance = new ksx4::usb::UsbAccess;
+    return *instance;
+}
+
+// errno is set last, after every lock and destructor has run.
+uint32_t finish(ksx4::usb::Outcome outcome) {
+    if (outcome.result == 0) errno = outcome.error;
+    return outcome.result;
+}
+
+}  // namespace
+
+extern "C" {
+
+uint32_t _MPUSBGetDeviceCount(const char* selection) {
+    return access().deviceCount(selection);
+}
+
+void* _MPUSBOpen(uint32_t instance, const char* selection, const char* endpoint, uint32_t direction,
+                 uint32_t /*reserved*/) {
+    return access().open(instance, selection, endpoint, direction);
+}
+
+uint32_t _MPUSBWrite(void* handle, const void* data, uint32_t length, uint32_t* sent,
+                     uint32_t timeoutMs) {
+    return finish(access().write(handle, data, length, sent, timeoutMs));
+}
+
+uint32_t _MPUSBRead(void* handle, void* data, uint32_t length, uint32_t* received,
+                    uint32_t timeoutMs) {
+    return finish(access().read(handle, data, length, received, timeoutMs));
+}
+
+uint32_t _MPUSBReadInt(void* handle, void* data, uint32_t length, uint32_t* received,
+                       uint32_t timeoutMs) {
+    return finish(access().read(handle, data, length, received, timeoutMs));
+}
+
+uint32_t _MPUSBClose(void* handle) {
+    return finish(access().close(handle));
+}
+
+}  // extern "C"

@@ -1,0 +1,261 @@
+#include "usb_access.h"
+
+#include "mpusbapi.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <ctime>
+
+namespace ksx4::usb {
+namespace {
+
+constexpr int64_t kInitRetryNs = 1'000'000'000;  // without a USB bus, try again after 1 s
+constexpr int64_t kCachedCountNs = 100'000'000;  // enumeration cache where hotplug is missing
+
+int64_t monotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
+
+bool matches(libusb_device* device, const DeviceSelection& selection) {
+    libusb_device_descriptor descriptor{};
+    return libusb_get_device_descriptor(device, &descriptor) == 0 &&
+           descriptor.idVendor == selection.vendor && descriptor.idProduct == selection.product;
+}
+
+// The transfer type of an endpoint of interface 0: LIBUSB_TRANSFER_TYPE_BULK
+// or _INTERRUPT, or -1 when the interface has no such endpoint.
+int endpointType(libusb_device* device, uint8_t address) {
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != 0) return -1;
+    int type = -1;
+    if (config->bNumInterfaces > 0 && config->interface[0].num_altsetting > 0) {
+        const libusb_interface_descriptor& interface = config->interface[0].altsetting[0];
+        for (int i = 0; i < interface.bNumEndpoints; ++i)
+            if (interface.endpoint[i].bEndpointAddress == address)
+                type = interface.endpoint[i].bmAttributes & LIBUSB_TRANSFER_TYPE_MASK;
+    }
+    libusb_free_config_descriptor(config);
+    return type == LIBUSB_TRANSFER_TYPE_BULK || type == LIBUSB_TRANSFER_TYPE_INTERRUPT ? type : -1;
+}
+
+}  // namespace
+
+int errnoForTransferError(int libusbError) {
+    switch (libusbError) {
+        case LIBUSB_ERROR_NO_DEVICE:
+            return MPUSB_ERROR_INVALID_HANDLE;
+        case LIBUSB_ERROR_TIMEOUT:
+            return ETIMEDOUT;
+        default:
+            return EIO;
+    }
+}
+
+struct UsbAccess::Watch {
+    DeviceSelection selection;
+    bool hotplug = false;
+    std::set<libusb_device*> present;  // referenced while present
+    uint32_t cachedCount = 0;
+    int64_t cachedAtNs = 0;
+    bool cached = false;
+};
+
+// One opened device with interface 0 claimed, shared by its pipe handles.
+struct UsbAccess::Device {
+    libusb_device_handle* handle = nullptr;
+    ~Device() {
+        libusb_release_interface(handle, 0);
+        libusb_close(handle);
+    }
+};
+
+struct UsbAccess::Pipe {
+    std::shared_ptr<Device> device;
+    uint8_t endpoint = 0;
+    bool interrupt = false;
+};
+
+UsbAccess::UsbAccess() = default;
+UsbAccess::~UsbAccess() = default;
+
+libusb_context* UsbAccess::context() {
+    if (context_) return context_;
+    const int64_t now = monotonicNs();
+    if (lastInitAttemptNs_ != 0 && now - lastInitAttemptNs_ < kInitRetryNs) return nullptr;
+    lastInitAttemptNs_ = now;
+    if (libusb_init(&context_) != 0) context_ = nullptr;
+    return context_;
+}
+
+int UsbAccess::onHotplug(libusb_context*, libusb_device* device, libusb_hotplug_event event,
+                         void* watchPointer) {
+    auto& watch = *static_cast<Watch*>(watchPointer);
+    if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED) {
+        if (watch.present.insert(device).second) libusb_ref_device(device);
+    } else if (watch.present.erase(device) > 0) {
+        libusb_unref_device(device);
+    }
+    return 0;  // stay registered
+}
+
+UsbAccess::Watch& UsbAccess::watchFor(const DeviceSelection& selection) {
+    for (auto& watch : watches_)
+        if (watch->selection == selection) return *watch;
+    auto watch = std::make_unique<Watch>();
+    watch->selection = selection;
+    if (libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
+        // ENUMERATE reports the devices already present during registration.
+        watch->hotplug =
+            libusb_hotplug_register_callback(
+                context_,
+                static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
+                                                  LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
+                LIBUSB_HOTPLUG_ENUMERATE, selection.vendor, selection.product,
+                LIBUSB_HOTPLUG_MATCH_ANY, &UsbAccess::onHotplug, watch.get(), nullptr) == 0;
+    }
+    watches_.push_back(std::move(watch));
+    return *watches_.back();
+}
+
+uint32_t UsbAccess::enumerateCount(const DeviceSelection& selection) {
+    libusb_device** list = nullptr;
+    const ssize_t size = libusb_get_device_list(context_, &list);
+    uint32_t count = 0;
+    for (ssize_t i = 0; i < size; ++i)
+        if (matches(list[i], selection)) ++count;
+    if (size >= 0) libusb_free_device_list(list, 1);
+    return count;
+}
+
+uint32_t UsbAccess::deviceCount(const char* selectionText) {
+    const auto selection = parseSelection(selectionText);
+    if (!selection) return 0;
+    std::lock_guard lock(mutex_);
+    if (!context()) return 0;
+    Watch& watch = watchFor(*selection);
+    if (watch.hotplug) {
+        timeval noWait{0, 0};
+        libusb_handle_events_timeout_completed(context_, &noWait, nullptr);
+        return static_cast<uint32_t>(watch.present.size());
+    }
+    const int64_t now = monotonicNs();
+    if (!watch.cached || now - watch.cachedAtNs > kCachedCountNs) {
+        watch.cachedCount = enumerateCount(*selection);
+        watch.cachedAtNs = now;
+        watch.cached = true;
+    }
+    return watch.cachedCount;
+}
+
+std::shared_ptr<UsbAccess::Device> UsbAccess::deviceFor(libusb_device* device) {
+    const auto key = std::pair{libusb_get_bus_number(device), libusb_get_device_address(device)};
+    if (auto existing = devices_[key].lock()) return existing;
+    libusb_device_handle* handle = nullptr;
+    if (libusb_open(device, &handle) != 0) return nullptr;
+    // Detaches a bound kernel driver for the claim and gives it back on release.
+    libusb_set_auto_detach_kernel_driver(handle, 1);
+    if (libusb_claim_interface(handle, 0) != 0) {
+        libusb_close(handle);
+        return nullptr;
+    }
+    auto opened = std::make_shared<Device>();
+    opened->handle = handle;
+    devices_[key] = opened;
+    return opened;
+}
+
+void* UsbAccess::open(uint32_t instance, const char* selectionText, const char* endpointText,
+                      uint32_t direction) {
+    const auto selection = parseSelection(selectionText);
+    const auto number = parseEndpoint(endpointText);
+    const auto address = number ? endpointAddress(*number, direction) : std::nullopt;
+    if (!selection || !address) return MPUSB_INVALID_HANDLE;
+    std::lock_guard lock(mutex_);
+    if (!context()) return MPUSB_INVALID_HANDLE;
+
+    libusb_device** list = nullptr;
+    const ssize_t size = libusb_get_device_list(context_, &list);
+    if (size < 0) return MPUSB_INVALID_HANDLE;
+    std::vector<libusb_device*> candidates;
+    for (ssize_t i = 0; i < size; ++i)
+        if (matches(list[i], *selection)) candidates.push_back(list[i]);
+    // A stable order: bus, then address.
+    std::sort(candidates.begin(), candidates.end(), [](libusb_device* a, libusb_device* b) {
+        return std::pair{libusb_get_bus_number(a), libusb_get_device_address(a)} <
+               std::pair{libusb_get_bus_number(b), libusb_get_device_address(b)};
+    });
+    void* result = MPUSB_INVALID_HANDLE;
+    if (instance < candidates.size()) {
+        libusb_device* device = candidates[instance];
+        const int type = endpointType(device, *address);
+        auto opened = type < 0 ? nullptr : deviceFor(device);
+        if (opened) {
+            auto* pipe =
+                new Pipe{std::move(opened), *address, type == LIBUSB_TRANSFER_TYPE_INTERRUPT};
+            pipes_.insert(pipe);
+            result = pipe;
+        }
+    }
+    libusb_free_device_list(list, 1);
+    return result;
+}
+
+UsbAccess::Pipe* UsbAccess::find(void* handle) {
+    auto* candidate = static_cast<Pipe*>(handle);
+    return pipes_.contains(candidate) ? candidate : nullptr;
+}
+
+Outcome UsbAccess::transfer(void* handle, bool in, void* data, uint32_t length, uint32_t* count,
+                            uint32_t timeoutMs) {
+    if (count) *count = 0;
+    std::shared_ptr<Device> device;
+    uint8_t endpoint = 0;
+    bool interrupt = false;
+    {
+        std::lock_guard lock(mutex_);
+        Pipe* pipe = find(handle);
+        if (!pipe) return {0, MPUSB_ERROR_INVALID_HANDLE};
+        device = pipe->device;
+        endpoint = pipe->endpoint;
+        interrupt = pipe->interrupt;
+    }
+    if (((endpoint & 0x80) != 0) != in || (!data && length > 0) || length > INT_MAX)
+        return {0, EINVAL};
+    int transferred = 0;
+    // libusb waits forever on 0; the caller meant "do not wait".
+    const unsigned timeout = timeoutMs == 0 ? 1 : timeoutMs;
+    auto* bytes = static_cast<unsigned char*>(data);
+    const int rc = interrupt
+                       ? libusb_interrupt_transfer(device->handle, endpoint, bytes,
+                                                   static_cast<int>(length), &transferred, timeout)
+                       : libusb_bulk_transfer(device->handle, endpoint, bytes,
+                                              static_cast<int>(length), &transferred, timeout);
+    if (count) *count = static_cast<uint32_t>(std::max(transferred, 0));
+    if (rc != 0) return {0, errnoForTransferError(rc)};
+    return {1, 0};
+}
+
+Outcome UsbAccess::write(void* handle, const void* data, uint32_t length, uint32_t* sent,
+                         uint32_t timeoutMs) {
+    // libusb only reads an OUT buffer.
+    return transfer(handle, false, const_cast<void*>(data), length, sent, timeoutMs);
+}
+
+Outcome UsbAccess::read(void* handle, void* data, uint32_t length, uint32_t* received,
+                        uint32_t timeoutMs) {
+    return transfer(handle, true, data, length, received, timeoutMs);
+}
+
+Outcome UsbAccess::close(void* handle) {
+    std::lock_guard lock(mutex_);
+    Pipe* pipe = find(handle);
+    if (!pipe) return {0, MPUSB_ERROR_INVALID_HANDLE};
+    pipes_.erase(pipe);
+    delete pipe;  // the last pipe of a device releases its interface
+    return {1, 0};
+}
+
+}  // namespace ksx4::usb

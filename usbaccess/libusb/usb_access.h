@@ -1,0 +1,67 @@
+#pragma once
+// Real testers over libusb-1.0: device counts kept current by a hotplug
+// callback (or a short-lived cached enumeration where hotplug is missing),
+// pipe handles that share one claimed interface per device, and timed
+// bulk or interrupt transfers.
+#include "selection.h"
+
+#include <libusb.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace ksx4::usb {
+
+// The outcome of an entry point: its result and the errno it leaves.
+struct Outcome {
+    uint32_t result = 0;
+    int error = 0;
+};
+
+// errno for a failed transfer: 6 when the device is gone, ETIMEDOUT, or EIO.
+int errnoForTransferError(int libusbError);
+
+class UsbAccess {
+  public:
+    UsbAccess();
+    ~UsbAccess();
+    UsbAccess(const UsbAccess&) = delete;
+    UsbAccess& operator=(const UsbAccess&) = delete;
+
+    uint32_t deviceCount(const char* selection);
+    void* open(uint32_t instance, const char* selection, const char* endpoint, uint32_t direction);
+    Outcome write(void* handle, const void* data, uint32_t length, uint32_t* sent,
+                  uint32_t timeoutMs);
+    Outcome read(void* handle, void* data, uint32_t length, uint32_t* received, uint32_t timeoutMs);
+    Outcome close(void* handle);
+
+  private:
+    struct Watch;
+    struct Device;
+    struct Pipe;
+
+    libusb_context* context();
+    Watch& watchFor(const DeviceSelection& selection);
+    uint32_t enumerateCount(const DeviceSelection& selection);
+    std::shared_ptr<Device> deviceFor(libusb_device* device);
+    Pipe* find(void* handle);
+    Outcome transfer(void* handle, bool in, void* data, uint32_t length, uint32_t* count,
+                     uint32_t timeoutMs);
+    static int onHotplug(libusb_context*, libusb_device* device, libusb_hotplug_event event,
+                         void* watch);
+
+    std::mutex mutex_;
+    libusb_context* context_ = nullptr;  // kept for the life of the process
+    int64_t lastInitAttemptNs_ = 0;
+    std::vector<std::unique_ptr<Watch>> watches_;
+    std::map<std::pair<uint8_t, uint8_t>, std::weak_ptr<Device>> devices_;
+    std::unordered_set<Pipe*> pipes_;
+};
+
+}  // namespace ksx4::usb
