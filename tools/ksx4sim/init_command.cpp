@@ -1,0 +1,78 @@
+// ksx4sim init: writes the sample tester into DIR/1.
+#include "commands.h"
+#include "tester_image.h"
+
+#include <charconv>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+
+namespace ksx4::sim {
+namespace {
+
+std::optional<uint32_t> parseNumber(std::string_view text, uint32_t max) {
+    uint32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value > max)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+int initCommand(std::span<const std::string_view> args) {
+    SampleOptions options;
+    std::optional<std::string_view> dir;
+    bool force = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--pa") {
+            options.pa = true;
+        } else if (arg == "--force") {
+            force = true;
+        } else if (arg == "--varied-names") {
+            options.variedNames = true;
+        } else if (arg == "--serial" || arg == "--reports" || arg == "--devices" ||
+                   arg == "--seed") {
+            if (i + 1 == args.size()) return usage(std::string(arg) + " needs a number");
+            const uint32_t max = arg == "--serial"    ? 32767
+                                 : arg == "--reports" ? 8
+                                 : arg == "--devices" ? 32
+                                                      : UINT32_MAX;
+            const auto value = parseNumber(args[++i], max);
+            if (!value)
+                return usage(std::string(arg) + " takes a whole number from 0 to " +
+                             std::to_string(max) + ", not '" + std::string(args[i]) + "'");
+            if (arg == "--serial") options.serial = static_cast<uint16_t>(*value);
+            if (arg == "--reports") options.reports = static_cast<int>(*value);
+            if (arg == "--devices") options.devices = static_cast<int>(*value);
+            if (arg == "--seed") options.seed = *value;
+        } else if (arg.starts_with("-") || dir) {
+            return usage("unexpected argument '" + std::string(arg) + "'");
+        } else {
+            dir = arg;
+        }
+    }
+    if (!dir) return usage("init needs a folder");
+
+    const std::filesystem::path folder = std::filesystem::path(*dir) / "1";
+    std::error_code ec;
+    if (!force && (std::filesystem::exists(folder / "flash.bin", ec) ||
+                   std::filesystem::exists(folder / "eeprom.bin", ec))) {
+        std::cerr << "ksx4sim: " << folder.string()
+                  << " already holds a tester; add --force to overwrite it\n";
+        return kExitFailed;
+    }
+    std::string error;
+    if (!writeTester(*dir, 1, sampleTester(options), &error)) {
+        std::cerr << "ksx4sim: " << error << "\n";
+        return kExitFailed;
+    }
+    std::cout << "Wrote a " << (options.pa ? "KSX-4-PA" : "KSX-4") << " with serial number "
+              << options.serial << " and " << options.reports << " stored report"
+              << (options.reports == 1 ? "" : "s") << " to " << folder.string() << "\n";
+    return kExitDone;
+}
+
+}  // namespace ksx4::sim
