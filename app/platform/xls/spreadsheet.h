@@ -67,7 +67,7 @@ struct Area {
     int lastColumn = 1;
     friend bool operator==(const Area&, const Area&) = default;
 };
-inline constexpr int kMaxRows = 65536;   // the .xls format's limits
+inline constexpr int kMaxRows = 65536;  // the .xls format's limits
 inline constexpr int kMaxColumns = 256;
 
 // "A1", "A7:D25", "$A$1:$D$37", "A:A", "B:D", "1:1", "6:8". Anything else
@@ -117,29 +117,30 @@ struct PageSetup {
 };
 
 class Application;
+class SheetModel;
 class Workbook;
 class Worksheet;
 class Range;
 
 // Writable views on part of a range's format, as the spreadsheet names them.
 class Interior {
-public:
+  public:
     void setColorIndex(int index);
     void setPattern(int pattern);
 
-private:
+  private:
     friend class Range;
     explicit Interior(Range& range) : range_(range) {}
     Range& range_;
 };
 
 class Borders {
-public:
+  public:
     void setLineStyle(int style);
     void setWeight(int weight);
     void setColorIndex(int index);
 
-private:
+  private:
     friend class Range;
     Borders(Range& range, BorderIndex index) : range_(range), index_(index) {}
     Range& range_;
@@ -147,18 +148,18 @@ private:
 };
 
 class Font {
-public:
+  public:
     void setSize(double points);
     void setBold(bool bold);
 
-private:
+  private:
     friend class Range;
     explicit Font(Range& range) : range_(range) {}
     Range& range_;
 };
 
 class Range {
-public:
+  public:
     Range(Worksheet& sheet, Area area) : sheet_(&sheet), area_(area) {}
 
     const Area& area() const { return area_; }
@@ -184,29 +185,34 @@ public:
     void setNumberFormat(const QString& format);
     void setHidden(bool hidden);  // whole rows or whole columns
 
-private:
+  private:
+    friend class Interior;
+    friend class Borders;
+    friend class Font;
     Worksheet* sheet_;
     Area area_;
 };
 
 class Worksheet {
-public:
+  public:
     Range range(const QString& address);
     Range rows(const QString& address);     // "1:1"
     Range columns(const QString& address);  // "A:A"
     Range cells(int row, int column);
     void addHorizontalPageBreak(const Range& before);  // HPageBreaks.Add Before:=
-    PageSetup& pageSetup();  // counts as one request per call
+    PageSetup& pageSetup();                            // counts as one request per call
     const PageSetup& pageSetup() const;
 
     Application& application() const;
+    Workbook& workbook() const;
+    QString name() const { return name_; }  // "Sheet1"
 
     // Reading the sheet back (the writer, tests).
     QString text(int row, int column) const;
     CellFormat format(int row, int column) const;
-    std::optional<double> rowHeight(int row) const;        // nullopt: default height
+    std::optional<double> rowHeight(int row) const;  // nullopt: default height
     bool rowHidden(int row) const;
-    std::optional<double> columnWidth(int column) const;   // nullopt: default width
+    std::optional<double> columnWidth(int column) const;  // nullopt: default width
     bool columnHidden(int column) const;
     std::vector<int> horizontalPageBreaks() const;  // rows a break stands before, ascending
     // Every cell that holds text or a format differing from the default, by
@@ -214,23 +220,30 @@ public:
     std::vector<std::pair<int, int>> usedCells() const;
     int usedRowCount() const;
     int usedColumnCount() const;
+    const SheetModel& model() const { return *model_; }  // the writer reads this
 
-private:
+  private:
     friend class Workbook;
     friend class Range;
     friend class Interior;
     friend class Borders;
     friend class Font;
-    explicit Worksheet(Application& app);
-    struct Model;
+    Worksheet(Application& app, Workbook& book, QString name);
+    // Raises when the workbook was closed or the application quit.
+    void ensureAlive() const;
+    // ensureAlive, then counts one request (Application::request).
+    void request() const;
     Application* app_;
-    std::shared_ptr<Model> model_;
+    Workbook* book_;
+    QString name_;
+    std::shared_ptr<SheetModel> model_;
     PageSetup pageSetup_;
 };
 
 class Workbook {
-public:
-    Worksheet& worksheet(int index);  // Worksheets(1)
+  public:
+    Worksheet& worksheet(int index);  // Worksheets(1); 9 when out of range
+    const Worksheet& worksheet(int index) const;
     int worksheetCount() const;
     // Writes the workbook as .xls: to a temporary file in the target folder,
     // flushed to disk, renamed over the target, folder flushed. An existing
@@ -238,27 +251,31 @@ public:
     // already exists in this location. Do you want to replace it?"; No, and
     // any failure to write, raise 1004 and leave the existing file untouched.
     void saveAs(const QString& path);
-    void close(bool saveChanges = false);  // never asks anything
+    // Never asks anything. With saveChanges, a workbook saved before is
+    // written again under its name; closing a closed workbook does nothing.
+    void close(bool saveChanges = false);
     bool isOpen() const;
 
-private:
+  private:
     friend class Application;
     Workbook(Application& app, int sheetCount);
+    void writeFile(const QString& path) const;
     Application* app_;
     std::vector<std::unique_ptr<Worksheet>> sheets_;
+    QString savedPath_;
     bool open_ = true;
 };
 
 class Application {
-public:
+  public:
     // Throws 429 when the component cannot be created.
     static std::unique_ptr<Application> create(Operator& ui);
     ~Application();
 
     int sheetsInNewWorkbook() const;
-    void setSheetsInNewWorkbook(int count);
-    Workbook& addWorkbook();  // Workbooks.Add
-    Range selection();        // the last range selected
+    void setSheetsInNewWorkbook(int count);  // 1..255
+    Workbook& addWorkbook();                 // Workbooks.Add; its first sheet's A1 is selected
+    Range selection();  // the last range selected; 91 when its workbook is closed
     double inchesToPoints(double inches) const;
     void quit();
     bool hasQuit() const;
@@ -267,12 +284,14 @@ public:
 
     // Test hook: the request `countdown` requests from now (1 = the next one)
     // fails with this error. Every setter, value, select, page setup property,
-    // page break and save counts as one request.
+    // page break, Workbooks.Add and save counts as one request. After Quit
+    // every request raises 462; on a closed workbook's sheet, 424.
     void injectFailure(int countdown, int number, const QString& description);
     // Counts a request; raises an injected failure when its turn has come.
     void request();
 
-private:
+  private:
+    friend class Range;
     explicit Application(Operator& ui);
     Operator* ui_;
     int sheetsInNewWorkbook_ = 3;
