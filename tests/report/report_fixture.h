@@ -16,7 +16,7 @@
 namespace ksx4::test {
 
 class ReportStateTest : public ::testing::Test {
-  protected:
+  public:
     VirtualClock clock;
     ScriptedOperator ui{clock};
     LinkLibrary link{"ksx4_com_not_loaded_in_these_tests"};
