@@ -1,0 +1,279 @@
+#include "core/main_window.h"
+
+#include "core/center_window.h"
+#include "core/connection.h"
+#include "core/help_texts.h"
+#include "core/operator.h"
+#include "core/program_state.h"
+#include "core/status_list_model.h"
+#include "core/wrapping_button.h"
+#include "platform/link_library.h"
+#include "platform/qt_operator.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QScreen>
+
+#include <cmath>
+
+namespace ksx4 {
+namespace {
+
+// The window's layout is given in twips; 15 twips make one pixel at 96 dpi,
+// and Qt's high-DPI scaling takes it from there.
+constexpr double kTwipsPerPixel = 15.0;
+
+int px(int twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
+
+QRect twipRect(int left, int top, int width, int height) {
+    return {px(left), px(top), px(width), px(height)};
+}
+
+const QSize kClientSize{px(4812), px(2976)};
+
+// The largest point size (up to the wanted one) at which text fits into
+// area, word-wrapped: the title's face may be missing and replaced by a
+// wider one.
+QFont fittedFont(QFont font, const QString& text, const QSize& area) {
+    for (double size = font.pointSizeF(); size > 6; size -= 0.5) {
+        font.setPointSizeF(size);
+        const QRect needed =
+            QFontMetrics(font).boundingRect(QRect(QPoint(0, 0), area), Qt::TextWordWrap, text);
+        if (needed.width() <= area.width() && needed.height() <= area.height()) break;
+    }
+    return font;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowOperations operations, QWidget* parent)
+    : QMainWindow(parent),
+      operations_(std::move(operations)),
+      runner_({[this](bool running) { setOperationsEnabled(!running); },
+               [this] {
+                   close();
+                   QCoreApplication::quit();
+               },
+               [this](const QString& description) {
+                   if (ui_) ui_->message(description, Buttons::Ok, Icon::None, {});
+               }}) {
+    setObjectName(QStringLiteral("frmmain"));
+    setWindowTitle(kProgramTitle);
+    setWindowIcon(QIcon(QStringLiteral(":/ksx4/logo.png")));
+    buildControls();
+    buildMenus();
+    resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setMinimumSize(kClientSize);
+    setCentralWidget(client);
+
+    auto* image1 = new QLabel(client);
+    image1->setObjectName(QStringLiteral("Image1"));
+    image1->setGeometry(twipRect(120, 120, 780, 744));
+    image1->setPixmap(QPixmap(QStringLiteral(":/ksx4/logo.png"))
+                          .scaled(image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+
+    auto* label2 = new QLabel(kProgramTitle, client);
+    label2->setObjectName(QStringLiteral("Label2"));
+    label2->setGeometry(twipRect(1440, 120, 2775, 855));
+    label2->setWordWrap(true);
+    label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont titleFont(QStringLiteral("Arial"), 18, QFont::Bold);
+    label2->setFont(fittedFont(titleFont, label2->text(), label2->size()));
+
+    txtinfo_ = new QLineEdit(client);
+    txtinfo_->setObjectName(QStringLiteral("txtinfo"));
+    txtinfo_->setGeometry(twipRect(120, 1200, 4575, 285));
+    txtinfo_->setReadOnly(true);
+
+    cmddownloaddata_ = new WrappingButton(QStringLiteral("Transfer Reports  from KSX-4"), client);
+    cmddownloaddata_->setObjectName(QStringLiteral("cmddownloaddata"));
+    cmddownloaddata_->setGeometry(twipRect(120, 1800, 1215, 1095));
+    connect(cmddownloaddata_, &QPushButton::clicked, this,
+            [this] { runOperation(operations_.transferReports); });
+
+    cmdloadflash_ = new WrappingButton(QStringLiteral("Update Firmware"), client);
+    cmdloadflash_->setObjectName(QStringLiteral("cmdloadflash"));
+    cmdloadflash_->setGeometry(twipRect(1800, 1800, 1215, 1095));
+    connect(cmdloadflash_, &QPushButton::clicked, this,
+            [this] { runOperation(operations_.updateFirmware); });
+
+    cmdexit_ = new WrappingButton(QStringLiteral("Exit"), client);
+    cmdexit_->setObjectName(QStringLiteral("cmdexit"));
+    cmdexit_->setGeometry(twipRect(3480, 1800, 1215, 1095));
+    connect(cmdexit_, &QPushButton::clicked, this, [this] { close(); });
+
+    // The debug area, below the client area the window opens with.
+    auto* line1 = new QFrame(client);
+    line1->setObjectName(QStringLiteral("Line1"));
+    line1->setFrameShape(QFrame::HLine);
+    line1->setGeometry(px(120), px(3000), px(4680 - 120), 1);
+
+    auto* label1 = new QLabel(QStringLiteral("Below Line is for debug only!"), client);
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->setGeometry(twipRect(720, 3120, 3255, 255));
+
+    listModel_ = new StatusListModel(this);
+    list1_ = new QListView(client);
+    list1_->setObjectName(QStringLiteral("List1"));
+    list1_->setGeometry(twipRect(120, 3480, 4575, 2160));
+    list1_->setUniformItemSizes(true);
+    list1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list1_->setModel(listModel_);
+
+    const auto whiteCheckBox = [client](const char* name, const QString& caption, QRect where) {
+        auto* box = new QCheckBox(caption, client);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setGeometry(where);
+        box->setAutoFillBackground(true);
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        box->setPalette(palette);
+        return box;
+    };
+    auto* ckdummy = whiteCheckBox("ckdummy", QStringLiteral("Use Dummy Data for Report"),
+                                  twipRect(240, 5760, 2775, 375));
+    auto* ckwriteraw = whiteCheckBox("ckwriteraw", QStringLiteral("Write Raw Data to C:\\raw.txt"),
+                                     twipRect(240, 6120, 2655, 255));
+
+    // Tab order: Exit, Transfer, status field, Update Firmware, list, boxes.
+    setTabOrder(cmdexit_, cmddownloaddata_);
+    setTabOrder(cmddownloaddata_, txtinfo_);
+    setTabOrder(txtinfo_, cmdloadflash_);
+    setTabOrder(cmdloadflash_, list1_);
+    setTabOrder(list1_, ckdummy);
+    setTabOrder(ckdummy, ckwriteraw);
+    cmdexit_->setFocus();
+}
+
+QAction* MainWindow::addOperationEntry(QMenu* menu, const char* name, const QString& caption,
+                                       const Operation& operation) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    connect(action, &QAction::triggered, this, [this, &operation] { runOperation(operation); });
+    operationEntries_.append(action);
+    return action;
+}
+
+void MainWindow::buildMenus() {
+    QMenu* mnufile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnufile->setObjectName(QStringLiteral("mnufile"));
+    mnuManCal_ = addOperationEntry(mnufile, "mnuManCal", QStringLiteral("&Noise Level Calibration"),
+                                   operations_.noiseCalibration);
+    mnuManTest_ = addOperationEntry(mnufile, "mnuManTest", QStringLiteral("&Noise Level Test"),
+                                    operations_.noiseTest);
+    mnuEngCal_ = addOperationEntry(mnufile, "mnuEngCal", QStringLiteral("&EEPROM Access "),
+                                   operations_.eepromAccess);
+    addOperationEntry(mnufile, "mnuErase", QStringLiteral("&Erase Reports in KSX-4"),
+                      operations_.eraseReports);
+    QAction* mnuexit = mnufile->addAction(QStringLiteral("&Exit"));
+    mnuexit->setObjectName(QStringLiteral("mnuexit"));
+    connect(mnuexit, &QAction::triggered, this, [this] { close(); });
+
+    QMenu* mnuSet = menuBar()->addMenu(QStringLiteral("&Set"));
+    mnuSet->setObjectName(QStringLiteral("mnuSet"));
+    addOperationEntry(mnuSet, "mnuReportNames", QStringLiteral("&Report Names"),
+                      operations_.reportNames);
+    addOperationEntry(mnuSet, "mnuOKBADLimits", QStringLiteral("&OK/BAD Limits"),
+                      operations_.okBadLimits);
+
+    QMenu* mnuhelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuhelp->setObjectName(QStringLiteral("mnuhelp"));
+    QAction* help = mnuhelp->addAction(QStringLiteral("KSX-4 Assistant Help"));
+    help->setObjectName(QStringLiteral("mnuassistanthelp"));
+    connect(help, &QAction::triggered, this, [this] { showHelp(); });
+    QAction* about = mnuhelp->addAction(QStringLiteral("About KSX-4 Assistant"));
+    about->setObjectName(QStringLiteral("mnuabout"));
+    connect(about, &QAction::triggered, this, [this] { showAbout(); });
+}
+
+void MainWindow::attach(ProgramState& state, QtOperator& ui) {
+    state_ = &state;
+    ui_ = &ui;
+}
+
+bool MainWindow::start() {
+    if (!state_) return false;
+    runner_.run([this] { startProgram(*state_, *this); });
+    return !runner_.programEnded();
+}
+
+void MainWindow::hideEngineeringEntries() {
+    engineeringHidden_ = true;
+    for (QAction* entry : {mnuManCal_, mnuManTest_, mnuEngCal_}) {
+        entry->setVisible(false);
+        entry->setEnabled(false);
+    }
+}
+
+void MainWindow::showMainWindow() {
+    // centerWindow, as the window's load handler does.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(centeredWindowTopLeft(screen->availableGeometry(), frameGeometry().size()));
+    }
+    show();
+}
+
+void MainWindow::runOperation(const Operation& operation) {
+    if (!operation || !state_) return;
+    runner_.run([this, &operation] { operation(*state_); });
+}
+
+void MainWindow::setOperationsEnabled(bool enabled) {
+    cmddownloaddata_->setEnabled(enabled);
+    cmdloadflash_->setEnabled(enabled);
+    for (QAction* entry : std::as_const(operationEntries_)) {
+        const bool engineering = entry == mnuManCal_ || entry == mnuManTest_ || entry == mnuEngCal_;
+        entry->setEnabled(enabled && !(engineering && engineeringHidden_));
+    }
+}
+
+void MainWindow::showAbout() {
+    if (ui_) ui_->message(aboutText(), Buttons::Ok, Icon::Information, kAboutTitle);
+}
+
+void MainWindow::showHelp() {
+    if (ui_) ui_->message(helpText(), Buttons::Ok, Icon::Information, kHelpTitle);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    exitSequence();
+    event->accept();
+}
+
+void MainWindow::exitSequence() {
+    if (exiting_) return;
+    exiting_ = true;
+    if (state_) {
+        try {
+            state_->link.closeDevice();  // result ignored
+        } catch (const LinkLibraryUnavailable&) {
+            // Nothing was ever opened.
+        }
+    }
+    if (runner_.isRunning() && ui_) {
+        // The operation unwinds at its next pause; the runner then ends the
+        // program.
+        ui_->requestEnd();
+        return;
+    }
+    QCoreApplication::quit();
+}
+
+}  // namespace ksx4

@@ -1,0 +1,172 @@
+#include "platform/qt_operator.h"
+
+#include "core/end_program.h"
+#include "core/status_list_model.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace ksx4 {
+namespace {
+
+QString shownText(const QString& text) {
+    QString shown = text;
+    return shown.replace(kCrLf, QStringLiteral("\n"));
+}
+
+QString shownTitle(const QString& title) {
+    return title.isEmpty() ? kProgramTitle : title;
+}
+
+QMessageBox::StandardButtons standardButtons(Buttons buttons) {
+    switch (buttons) {
+        case Buttons::Ok:
+            return QMessageBox::Ok;
+        case Buttons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case Buttons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case Buttons::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case Buttons::RetryCancel:
+            return QMessageBox::Retry | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon messageIcon(Icon icon) {
+    switch (icon) {
+        case Icon::Critical:
+            return QMessageBox::Critical;
+        case Icon::Information:
+            return QMessageBox::Information;
+        case Icon::Exclamation:
+            return QMessageBox::Warning;
+        case Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+Answer answerFor(QMessageBox::StandardButton button, Buttons buttons) {
+    switch (button) {
+        case QMessageBox::Ok:
+            return Answer::Ok;
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        case QMessageBox::Retry:
+            return Answer::Retry;
+        default:
+            // Closed without a button: the set's way of declining.
+            if (buttons == Buttons::Ok) return Answer::Ok;
+            if (buttons == Buttons::YesNo) return Answer::No;
+            return Answer::Cancel;
+    }
+}
+
+}  // namespace
+
+QStringList qtNameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        const QString patterns = parts[i + 1].trimmed().replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt reads the patterns from the last parentheses of a filter.
+        filters.append(description.endsWith(QStringLiteral("(") + patterns + QStringLiteral(")"))
+                           ? description
+                           : description + QStringLiteral(" (") + patterns + QStringLiteral(")"));
+    }
+    if (filters.isEmpty()) filters.append(QStringLiteral("All Files (*)"));
+    return filters;
+}
+
+QtOperator::QtOperator(QWidget* dialogParent, QLineEdit* statusField, StatusListModel* statusList)
+    : dialogParent_(dialogParent), statusField_(statusField), statusList_(statusList) {}
+
+Answer QtOperator::message(const QString& text, Buttons buttons, Icon icon, const QString& title) {
+    QMessageBox box(messageIcon(icon), shownTitle(title), shownText(text), standardButtons(buttons),
+                    dialogParent_);
+    box.exec();
+    return answerFor(box.standardButton(box.clickedButton()), buttons);
+}
+
+std::optional<QString> QtOperator::input(const QString& prompt, const QString& title,
+                                         const QString& defaultText) {
+    bool accepted = false;
+    const QString text = QInputDialog::getText(dialogParent_, shownTitle(title), shownText(prompt),
+                                               QLineEdit::Normal, defaultText, &accepted);
+    if (!accepted) return std::nullopt;
+    return text;
+}
+
+QString QtOperator::browseForFolder(const QString& title) {
+    return QFileDialog::getExistingDirectory(dialogParent_, title);
+}
+
+FileDialogResult QtOperator::fileDialog(const FileDialogRequest& request, bool save) {
+    QFileDialog dialog(dialogParent_, request.title, request.startFolder);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    const QStringList filters = qtNameFilters(request.filter);
+    dialog.setNameFilters(filters);
+    const int index = std::clamp(request.filterIndex, 1, static_cast<int>(filters.size()));
+    dialog.selectNameFilter(filters[index - 1]);
+    if (!request.proposedPath.isEmpty()) dialog.selectFile(request.proposedPath);
+    FileDialogResult result;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        result.cancelled = true;
+        return result;
+    }
+    result.path = dialog.selectedFiles().constFirst();
+    return result;
+}
+
+FileDialogResult QtOperator::saveFileDialog(const FileDialogRequest& request) {
+    return fileDialog(request, true);
+}
+
+FileDialogResult QtOperator::openFileDialog(const FileDialogRequest& request) {
+    return fileDialog(request, false);
+}
+
+void QtOperator::setStatus(const QString& text) {
+    statusField_->setText(text);
+    // Shown at once, even when the operation blocks next (boot loading).
+    statusField_->repaint();
+}
+
+QString QtOperator::status() const {
+    return statusField_->text();
+}
+
+void QtOperator::appendToList(const QStringList& lines) {
+    statusList_->appendLines(lines);
+}
+
+void QtOperator::processEvents(std::chrono::milliseconds maxWait) {
+    if (maxWait.count() <= 0) {
+        QCoreApplication::processEvents();
+    } else {
+        // Waits for events instead of spinning, up to maxWait.
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timer.start(maxWait);
+        loop.exec();
+    }
+    if (endRequested_) throw EndProgram{};
+}
+
+}  // namespace ksx4

@@ -1,0 +1,45 @@
+#pragma once
+// The Operator on Qt's standard dialogs, the main window's status field and
+// its status list. Pauses run a nested event loop, so the window stays
+// responsive; once the user has asked to end the program, the next pause
+// throws EndProgram so the running operation unwinds at once.
+#include "core/operator.h"
+
+class QLineEdit;
+class QWidget;
+
+namespace ksx4 {
+
+class StatusListModel;
+
+class QtOperator final : public Operator {
+  public:
+    QtOperator(QWidget* dialogParent, QLineEdit* statusField, StatusListModel* statusList);
+
+    Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
+    std::optional<QString> input(const QString& prompt, const QString& title,
+                                 const QString& defaultText) override;
+    QString browseForFolder(const QString& title) override;
+    FileDialogResult saveFileDialog(const FileDialogRequest& request) override;
+    FileDialogResult openFileDialog(const FileDialogRequest& request) override;
+    void setStatus(const QString& text) override;
+    QString status() const override;
+    void appendToList(const QStringList& lines) override;
+    void processEvents(std::chrono::milliseconds maxWait) override;
+
+    // The exit sequence ran while an operation was waiting.
+    void requestEnd() { endRequested_ = true; }
+
+  private:
+    FileDialogResult fileDialog(const FileDialogRequest& request, bool save);
+
+    QWidget* dialogParent_;
+    QLineEdit* statusField_;
+    StatusListModel* statusList_;
+    bool endRequested_ = false;
+};
+
+// "xls Files (*.xls)|*.xls" (description|pattern pairs) as Qt name filters.
+QStringList qtNameFilters(const QString& filter);
+
+}  // namespace ksx4
