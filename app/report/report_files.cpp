@@ -10,6 +10,9 @@
 #include "report/transfer.h"
 #include "settings/memory_map.h"
 
+#include <QFileInfo>
+#include <QSet>
+
 #include <optional>
 
 namespace ksx4 {
@@ -118,7 +121,7 @@ class ReportFilesWriter {
     // per transfer with the file dialog.
     std::optional<QString> save(const QString& path) {
         try {
-            state_.reportWorkbook->saveAs(path);
+            saveOnce(path);
             return std::nullopt;
         } catch (const xls::SpreadsheetError& error) {
             if (error.number != xls::kErrRequestRefused || recovered_) throw;
@@ -126,8 +129,22 @@ class ReportFilesWriter {
         recovered_ = true;
         const QString chosen = chooseReportFileName(state_, reportNameOfPath(path), folder_);
         if (auto ending = endingForChoice(chosen)) return ending;
-        state_.reportWorkbook->saveAs(chosen);
+        saveOnce(chosen);
         return std::nullopt;
+    }
+
+    // Two locations named alike give the same file name. Replacing a
+    // workbook of this very transfer would lose that report once the tester
+    // erases its reports, so such a save is refused without asking.
+    void saveOnce(const QString& path) {
+        const QFileInfo target(path);
+        if (target.exists() && writtenFiles_.contains(target.canonicalFilePath())) {
+            throw xls::SpreadsheetError(
+                xls::kErrRequestRefused,
+                QStringLiteral("'%1' holds a report of this transfer.").arg(path));
+        }
+        state_.reportWorkbook->saveAs(path);
+        writtenFiles_.insert(QFileInfo(path).canonicalFilePath());
     }
 
     // The outcome of chooseReportFileName's "-1" and "-2"; nothing for a path.
@@ -159,6 +176,7 @@ class ReportFilesWriter {
     const QString folder_;
     const QString transferTime_;
     bool recovered_ = false;
+    QSet<QString> writtenFiles_;  // canonical paths saved in this transfer
 };
 
 }  // namespace

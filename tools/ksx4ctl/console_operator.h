@@ -1,0 +1,53 @@
+#pragma once
+// The operator on a console: messages go to standard error, status texts to
+// standard output one per line, and questions are answered from standard
+// input, where end of input counts as Cancel.
+#include "core/operator.h"
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+
+namespace ksx4::ctl {
+
+struct ConsoleStreams {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+struct ConsoleOptions {
+    bool yes = false;  // answer OK/Yes to every question, accept proposed file names
+    QString folder;    // the folder dialog's answer; empty: ask for one
+};
+
+class ConsoleOperator final : public Operator {
+  public:
+    // wait: how a pause waits for "window events" (sleeping on a console).
+    ConsoleOperator(ConsoleStreams streams, ConsoleOptions options,
+                    std::function<void(std::chrono::milliseconds)> wait);
+
+    Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
+    std::optional<QString> input(const QString& prompt, const QString& title,
+                                 const QString& defaultText) override;
+    QString browseForFolder(const QString& title) override;
+    FileDialogResult saveFileDialog(const FileDialogRequest& request) override;
+    FileDialogResult openFileDialog(const FileDialogRequest& request) override;
+    void setStatus(const QString& text) override;
+    QString status() const override { return status_; }
+    void appendToList(const QStringList&) override {}  // the device-count log stays silent
+    void processEvents(std::chrono::milliseconds maxWait) override;
+
+  private:
+    std::optional<QString> readLine();
+    FileDialogResult pathPrompt(const FileDialogRequest& request);
+    void write(std::ostream& stream, const QString& text);
+
+    ConsoleStreams io_;
+    ConsoleOptions options_;
+    std::function<void(std::chrono::milliseconds)> wait_;
+    QString status_;
+};
+
+}  // namespace ksx4::ctl
