@@ -53,8 +53,17 @@ class ReportFiller {
           locale_(locale) {}
 
     void fill(uint16_t deviceEntryCount) {
-        const FormRows& form = form_;
-        const record::Layout& l = form.layout;
+        titleRows();
+        segmentRows();
+        const uint16_t devices = deviceTable(deviceEntryCount);
+        const int summaryRow = devices == 0 ? form_.noDeviceSummaryRow : row_ + 1;
+        put(u'D', summaryRow, summarySentence(badCount_, warnCount_));
+        sheet_.range(QStringLiteral("A1")).select();
+    }
+
+  private:
+    void titleRows() {
+        const record::Layout& l = form_.layout;
         put(u'A', 1, reportName() + QStringLiteral(" Segment Report"));
         if (l.connectedTime != kNone) {
             put(u'A', 2, QStringLiteral("Date/Time KSX-4 Connected to Bus"));
@@ -62,8 +71,11 @@ class ReportFiller {
             put(u'A', 3, QStringLiteral("Date/Time Report Saved"));
             put(u'B', 3, moment(l.savedTime));
         }
+    }
 
-        row_ = form.firstSegmentRow;
+    void segmentRows() {
+        const record::Layout& l = form_.layout;
+        row_ = form_.firstSegmentRow;
         const uint16_t voltage = word(l.voltage);
         const uint32_t voltageLimit = limit(eeprom::kVoltageLimit);
         writeRow(QStringLiteral("Voltage"), voltsText(voltage, locale_),
@@ -85,12 +97,12 @@ class ReportFiller {
         nextRow();
         momentRow(QStringLiteral("Lowest Device Signal Date/Time"), l.lowestSignalTime);
 
-        noiseRows(QStringLiteral("Fieldbus"), form.fieldbusBand, l.avgFieldbusNoise,
+        noiseRows(QStringLiteral("Fieldbus"), form_.fieldbusBand, l.avgFieldbusNoise,
                   l.peakFieldbusNoise, l.peakFieldbusNoiseTime, eeprom::kAvgFieldbusNoiseLimit,
                   eeprom::kPeakFieldbusNoiseLimit);
-        noiseRows(QStringLiteral("Low"), form.lowBand, l.avgLowNoise, l.peakLowNoise,
+        noiseRows(QStringLiteral("Low"), form_.lowBand, l.avgLowNoise, l.peakLowNoise,
                   l.peakLowNoiseTime, eeprom::kAvgLowNoiseLimit, eeprom::kPeakLowNoiseLimit);
-        noiseRows(QStringLiteral("High"), form.highBand, l.avgHighNoise, l.peakHighNoise,
+        noiseRows(QStringLiteral("High"), form_.highBand, l.avgHighNoise, l.peakHighNoise,
                   l.peakHighNoiseTime, eeprom::kAvgHighNoiseLimit, eeprom::kPeakHighNoiseLimit);
 
         const uint8_t shield = byte(l.shieldShort);
@@ -112,24 +124,26 @@ class ReportFiller {
         momentRow(QStringLiteral("Date/Time of Device Add/Drop"), l.addDropTime);
         writeRow(QStringLiteral("Number of Active Devices"),
                  QString::number(byte(l.activeDevices)));
+    }
 
-        row_ = form.firstDeviceRow;
+    // Blocks for the occupied entries in entry order, leaving row_ at the
+    // next block's row. A count that disagrees with the table stops before
+    // a block lands where the template expects none.
+    uint16_t deviceTable(uint16_t deviceEntryCount) {
+        const record::Layout& l = form_.layout;
+        row_ = form_.firstDeviceRow;
         uint16_t devices = 0;
         for (int entry = 1; entry <= record::kDeviceEntryCount; ++entry) {
             const int offset = record::deviceEntryOffset(l, entry);
             if (byte(offset + l.entryStatus) == record::kEntryEmpty) continue;
             if (++devices > deviceEntryCount) throw FillStopped{};
             deviceBlock(l, offset);
-            row_ += form.rowsPerDevice;
+            row_ += form_.rowsPerDevice;
         }
         if (devices != deviceEntryCount) throw FillStopped{};
-
-        const int summaryRow = devices == 0 ? form.noDeviceSummaryRow : row_ + 1;
-        put(u'D', summaryRow, summarySentence(badCount_, warnCount_));
-        sheet_.range(QStringLiteral("A1")).select();
+        return devices;
     }
 
-  private:
     uint8_t byte(int offset) const { return flashByte(state_, base_ + offset); }
     uint16_t word(int offset) const { return flashWord(state_, base_ + offset); }
     QString moment(int offset) const {
