@@ -186,7 +186,6 @@ TEST_F(PaNamesTest, SecondRefusalEndsTheTransferAndKeepsTheReports) {
 }
 
 // A workbook left from an earlier transfer: the replace question decides.
-
 class ExistingWorkbookTest : public TransferTest, public ::testing::WithParamInterface<Answer> {};
 
 TEST_P(ExistingWorkbookTest, ReplaceQuestionDecides) {
