@@ -140,7 +140,7 @@ class SampleReports(unittest.TestCase):
         for name, want in LAYOUTS.items():
             with self.subTest(name):
                 records = dict(sheet_records(FOLDER / name))
-                self.assertEqual(unicode_string(records[0x0014]), want["title"])
+                self.assertEqual(unicode_string(records[0x0014]), "&C" + want["title"])
                 footer = unicode_string(records[0x0015])
                 for part in ("&LNorth field", "&CPage &P of &N", "&R\n&F"):
                     self.assertIn(part, footer)

@@ -57,7 +57,7 @@ void storeSample(ProgramState& state, int deviceCount) {
     put(l.activeDevices, static_cast<uint8_t>(deviceCount));
     for (const int stamp : {l.connectedTime, l.savedTime, l.lowestSignalTime, l.addDropTime}) {
         if (stamp == record::kNone) continue;
-        put(stamp, 0x0D);  // mid-1989
+        put(stamp, 0x0D);  // February 1986
         put(stamp + 2, 0x12);
     }
     for (int entry = 1; entry <= deviceCount; ++entry) {
