@@ -37,11 +37,14 @@ def layout(devices):
             "collected": last + 9, "approved": last + 13, "hidden": last + 14}
 
 
+def workbook_stream(path):
+    with open(path, "rb") as f:
+        return xlrd.compdoc.CompDoc(f.read()).get_named_stream("Workbook")
+
+
 def records(path):
     """(type, data) of every record of the Workbook stream, in order."""
-    with open(path, "rb") as f:
-        doc = xlrd.compdoc.CompDoc(f.read())
-    stream = doc.get_named_stream("Workbook")
+    stream = workbook_stream(path)
     at, out = 0, []
     while at + 4 <= len(stream):
         kind, size = struct.unpack_from("<HH", stream, at)
@@ -79,7 +82,7 @@ class SampleWorkbook(unittest.TestCase):
                 self.assertEqual(sheet.cell_value(rows["collected"] - 1, 3),
                                  "Data collected by _______________________________________________")
                 self.assertEqual(sheet.cell_value(rows["hidden"] - 1, 1), "2.09")
-                self.assertEqual(sheet.cell_value(rows["hidden"] - 1, 2), long_text())
+                self.assertEqual(sheet.cell_value(1, 5), long_text())
 
                 def font(row, col):
                     return book.font_list[self.xf(book, sheet, row, col).font_index]
@@ -140,6 +143,31 @@ class SampleWorkbook(unittest.TestCase):
         self.assertAlmostEqual(header, 0.26)
         self.assertAlmostEqual(footer, 0.26)
         self.assertEqual((found[0x002A], found[0x002B]), (b"\0\0", b"\0\0"))  # no headings, no grid lines
+
+
+    def test_shared_string_index_points_at_its_strings(self):
+        # Excel finds strings through EXTSST; xlrd reads the table without it.
+        path = os.path.join(FOLDER, "sample 32.xls")
+        book = xlrd.open_workbook(path, formatting_info=True, on_demand=True)  # keeps the table
+        stream = workbook_stream(path)
+        extsst = next(data for kind, data in records(path) if kind == 0x00FF)
+        per_bucket = struct.unpack_from("<H", extsst)[0]
+        buckets = [struct.unpack_from("<IH", extsst, 2 + 8 * i) for i in range((len(extsst) - 2) // 8)]
+        strings = book._sharedstrings
+        self.assertGreater(len(strings), 2 * per_bucket)
+        self.assertEqual(len(buckets), (len(strings) + per_bucket - 1) // per_bucket)
+        continued = 0
+        for number, (offset, in_record) in enumerate(buckets):
+            record_type = struct.unpack_from("<H", stream, offset - in_record)[0]
+            self.assertIn(record_type, (0x00FC, 0x003C))
+            continued += record_type == 0x003C
+            first = strings[number * per_bucket]
+            count, flags = struct.unpack_from("<HB", stream, offset)
+            self.assertEqual(count, len(first))
+            width = 2 if flags & 1 else 1
+            shown = stream[offset + 3:offset + 3 + min(count, 20) * width]
+            self.assertEqual(shown.decode("utf-16-le" if width == 2 else "latin-1"), first[:20])
+        self.assertGreater(continued, 0)  # the long text pushed later strings into CONTINUE records
 
 
 if __name__ == "__main__":

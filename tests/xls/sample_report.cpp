@@ -70,6 +70,7 @@ void buildSampleReport(Application& app, Worksheet& sheet, int devices) {
     }
     sheet.rows("1:1").font().setBold(true);
     sheet.range("A1").setValue(QStringLiteral("Tank farm Segment Report"));
+    sheet.range("F2").setValue(longSampleText());  // outside the print area
     heading(sheet, 6, "Segment Measurements");
     grid(app, sheet, 7, 25);
     const double widths[] = {45.33, 28.11, 22.56, 9.22};
@@ -109,7 +110,6 @@ void buildSampleReport(Application& app, Worksheet& sheet, int devices) {
     sheet.pageSetup().printArea = QStringLiteral("$A$1:$D$%1").arg(layout.approvedRow);
     sheet.cells(layout.hiddenRow, 1).setValue(QStringLiteral("KSX-4 Assistant Version"));
     sheet.cells(layout.hiddenRow, 2).setValue(QStringLiteral("2.09"));
-    sheet.cells(layout.hiddenRow, 3).setValue(longSampleText());
     sheet.rows(QString::number(layout.hiddenRow)).setHidden(true);
     sheet.range("A1").select();
 }

@@ -17,7 +17,7 @@ struct SampleLayout {
 SampleLayout sampleLayout(int devices);
 
 // A text of more than one shared-string record, with characters beyond one
-// byte, kept in the hidden row.
+// byte, in F2: early in the string table, outside the print area.
 QString longSampleText();
 
 void buildSampleReport(Application& app, Worksheet& sheet, int devices);
