@@ -4,11 +4,13 @@
 #include "core/status_list_model.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
@@ -110,7 +112,10 @@ std::optional<QString> QtOperator::input(const QString& prompt, const QString& t
 }
 
 QString QtOperator::browseForFolder(const QString& title) {
-    return QFileDialog::getExistingDirectory(dialogParent_, title);
+    // The browser starts at the desktop (the home folder when there is none).
+    QString start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (start.isEmpty() || !QDir(start).exists()) start = QDir::homePath();
+    return QFileDialog::getExistingDirectory(dialogParent_, title, start);
 }
 
 FileDialogResult QtOperator::fileDialog(const FileDialogRequest& request, bool save) {
