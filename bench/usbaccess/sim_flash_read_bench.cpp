@@ -16,6 +16,7 @@
 namespace {
 
 struct Bound {
+    TessCommGetDeviceCountFn count = nullptr;
     TessCommOpenDeviceFn open = nullptr;
     TessCommCloseDeviceFn close = nullptr;
     TessCommReadFlashMemoryFn readFlash = nullptr;
@@ -38,6 +39,7 @@ const Bound* bindOnce() {
         if (!dlopen(SIMULATOR_PATH, RTLD_NOW)) return b;
         void* link = dlopen(LINK_LIBRARY_PATH, RTLD_NOW);
         if (!link) return b;
+        b.count = reinterpret_cast<TessCommGetDeviceCountFn>(dlsym(link, "TessCommGetDeviceCount"));
         b.open = reinterpret_cast<TessCommOpenDeviceFn>(dlsym(link, "TessCommOpenDevice"));
         b.close = reinterpret_cast<TessCommCloseDeviceFn>(dlsym(link, "TessCommCloseDevice"));
         b.readFlash =
@@ -78,6 +80,23 @@ BENCHMARK(BM_ReadWholeFlash)
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The program's wait for a tester: 2001 device counts in a row, each of which
+// makes the simulator look at its state folder again.
+void BM_2001DeviceCountPolls(benchmark::State& state) {
+    const Bound* link = bindOnce();
+    if (!link) {
+        state.SkipWithError("cannot load the link library and the simulator");
+        return;
+    }
+    for (auto _ : state) {
+        int32_t total = 0;
+        for (int poll = 0; poll < 2001; ++poll) total += link->count();
+        benchmark::DoNotOptimize(total);
+    }
+}
+
+BENCHMARK(BM_2001DeviceCountPolls)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

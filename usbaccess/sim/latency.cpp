@@ -1,5 +1,6 @@
 #include "latency.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
@@ -18,18 +19,17 @@ int64_t monotonicNs() {
 
 void Latency::exchangeStarted() {
     if (perExchangeNs_ == 0) return;
-    const int64_t now = monotonicNs();
-    // Back to back with the previous exchange: continue its schedule, which
-    // absorbs the previous wake-up's overshoot. After a pause: start afresh.
-    const bool backToBack = dueNs_ != 0 && now - dueNs_ < perExchangeNs_;
-    dueNs_ = (backToBack ? dueNs_ : now) + perExchangeNs_;
+    const int64_t giveBack = std::min(overshootCreditNs_, perExchangeNs_);
+    overshootCreditNs_ -= giveBack;
+    dueNs_ = monotonicNs() + perExchangeNs_ - giveBack;
 }
 
-void Latency::awaitReply() const {
+void Latency::awaitReply() {
     if (perExchangeNs_ == 0) return;
     timespec due{static_cast<time_t>(dueNs_ / 1000000000), static_cast<long>(dueNs_ % 1000000000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
     }
+    overshootCreditNs_ += std::max<int64_t>(0, monotonicNs() - dueNs_);
 }
 
 uint32_t latencyFromEnvironment() {

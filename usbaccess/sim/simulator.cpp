@@ -154,7 +154,9 @@ Outcome Simulator::read(void* handle, void* data, uint32_t length, uint32_t* rec
     if (!h) return {0, MPUSB_ERROR_INVALID_HANDLE};
     if (h->direction != MPUSB_DIRECTION_READ || (!data && length > 0)) return {0, EINVAL};
     Tester& tester = *h->tester;
-    if (detached(tester)) return {0, MPUSB_ERROR_INVALID_HANDLE};
+    // The attached count was looked at by this exchange's write; a read only
+    // checks for an unplug fault, which keeps the exchange cheap.
+    if (unplugged_.contains(tester.key)) return {0, MPUSB_ERROR_INVALID_HANDLE};
     const Reply reply = tester.pending;
     const uint8_t faults = tester.pendingFaults;
     tester.pending = Reply{};
