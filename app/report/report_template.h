@@ -9,7 +9,8 @@ namespace ksx4 {
 
 struct ProgramState;
 
-// True on success; false after its own message.
+// True on success; false after its own message. The footer text is shown as
+// given: an "&" in it is written as "&&", so it starts no footer code.
 bool makeTemplate(ProgramState& state, uint16_t deviceCount, const QString& footerText);
 
 }  // namespace ksx4
