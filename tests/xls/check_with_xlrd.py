@@ -129,6 +129,17 @@ class SampleWorkbook(unittest.TestCase):
                 self.assertEqual(area[1:], (0, rows["approved"], 0, 4))
                 self.assertEqual(sheet.nrows, rows["hidden"])
 
+    def test_several_sheets(self):
+        book = xlrd.open_workbook(os.path.join(FOLDER, "three sheets.xls"), formatting_info=True)
+        self.assertEqual(book.sheet_names(), ["Sheet1", "Sheet2", "Sheet3"])
+        second = book.sheet_by_index(1)
+        self.assertEqual(second.cell_value(1, 1), "merged")
+        self.assertEqual(second.merged_cells, [(1, 3, 1, 3)])
+        self.assertTrue(second.colinfo_map[4].hidden)
+        area = book.name_and_scope_map[("print_area", 1)].area2d()
+        self.assertEqual((area[0].name,) + area[1:], ("Sheet2", 1, 3, 1, 3))
+        self.assertNotIn(("print_area", 0), book.name_and_scope_map)
+
     def test_page_setup_records(self):
         path, _ = self.open(6)
         sheet = records(path)

@@ -1,6 +1,7 @@
 // Writes sample workbooks into a folder for independent readers:
 // "sample 6.xls" and "sample 32.xls", report-like layouts for 6 and 32
-// devices.
+// devices, and "three sheets.xls", a default new workbook whose second
+// sheet has a print area, merged cells and a hidden column.
 #include "sample_report.h"
 #include "scripted_operator.h"
 
@@ -25,6 +26,15 @@ int main(int argc, char** argv) {
                             .filePath(QStringLiteral("sample %1.xls").arg(devices)));
             book.close(false);
         }
+        app->setSheetsInNewWorkbook(3);
+        ksx4::xls::Workbook& book = app->addWorkbook();
+        ksx4::xls::Worksheet& second = book.worksheet(2);
+        second.range("B2").setValue(QStringLiteral("merged"));
+        second.range("B2:C3").setMergeCells(true);
+        second.columns("E").setHidden(true);
+        second.pageSetup().printArea = QStringLiteral("B2:C3");
+        book.saveAs(
+            QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("three sheets.xls")));
     } catch (const ksx4::xls::SpreadsheetError& e) {
         std::fprintf(stderr, "error %d: %s\n", e.number, e.what());
         return 1;

@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
