@@ -5,11 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <charconv>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 namespace ksx4::sim {
 namespace {
