@@ -186,6 +186,12 @@ TEST_F(SheetTest, RefusedRequestsRaise1004AndChangeNothing) {
         [&] { sheet.rows("A1"); },
         [&] { sheet.columns("1:1"); },
         [&] { sheet.cells(0, 1); },
+        [&] {
+            Range(sheet, Area{2, 1, 1, 1});
+        },
+        [&] {
+            Range(sheet, Area{1, 1, 1, kMaxColumns + 1});
+        },
         [&] { sheet.addHorizontalPageBreak(sheet.cells(1, 1)); },
         [&] { app->setSheetsInNewWorkbook(0); },
     };

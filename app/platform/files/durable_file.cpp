@@ -20,8 +20,8 @@
 namespace ksx4::files {
 namespace {
 
-// A name no other writer picks: hidden, next to the target, unique per
-// process and call.
+// A short name no other writer picks, next to the target (so the rename
+// stays within one file system), unique per process and call.
 QString temporaryPathFor(const QString& path, int attempt) {
     static std::atomic<unsigned> counter{0};
     const QFileInfo target(path);
@@ -30,11 +30,8 @@ QString temporaryPathFor(const QString& path, int attempt) {
 #else
     const auto process = static_cast<qulonglong>(getpid());
 #endif
-    return target.dir().filePath(QStringLiteral(".%1.%2-%3-%4.tmp")
-                                     .arg(target.fileName())
-                                     .arg(process)
-                                     .arg(counter.fetch_add(1))
-                                     .arg(attempt));
+    return target.dir().filePath(
+        QStringLiteral(".~ksx4-%1-%2-%3.tmp").arg(process).arg(counter.fetch_add(1)).arg(attempt));
 }
 
 #ifdef _WIN32

@@ -136,7 +136,7 @@ int SheetModel::numberFormatIndex(const QString& format) {
 const QString& SheetModel::text(int r, int c) const {
     static const QString empty;
     const RowData* data = row(r);
-    if (!data || c > static_cast<int>(data->cells.size())) return empty;
+    if (!data || c < 1 || c > static_cast<int>(data->cells.size())) return empty;
     return data->cells[c - 1].text;
 }
 

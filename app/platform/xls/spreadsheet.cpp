@@ -22,7 +22,7 @@ constexpr int kMaxTextLength = 32767;
 
 [[noreturn]] void refuse(const char* property, const char* object = "Range") {
     throw SpreadsheetError(kErrRequestRefused,
-                           QStringLiteral("Unable to set the %1 property of the %2 class")
+                           QStringLiteral("Invalid value for %2.%1")
                                .arg(QLatin1String(property), QLatin1String(object)));
 }
 
@@ -155,8 +155,7 @@ void Workbook::saveAs(const QString& path) {
         if (app_->ui().message(question, Buttons::YesNo, Icon::Exclamation) != Answer::Yes) {
             throw SpreadsheetError(
                 kErrRequestRefused,
-                QStringLiteral(
-                    "Method 'SaveAs' of object '_Workbook' failed: '%1' was not replaced.")
+                QStringLiteral("The workbook was not saved: '%1' exists and was not replaced.")
                     .arg(path));
         }
     }
@@ -260,6 +259,7 @@ QString Worksheet::text(int row, int column) const {
 }
 
 CellFormat Worksheet::format(int row, int column) const {
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) return {};
     const FormatValues v = model_->resolve(row, column);
     auto at = [&](Property p) { return v[propertyIndex(p)]; };
     CellFormat f;
@@ -300,13 +300,14 @@ bool Worksheet::rowHidden(int row) const {
 }
 
 std::optional<double> Worksheet::columnWidth(int column) const {
+    if (column < 1 || column > kMaxColumns) return std::nullopt;
     const double width = model_->column(column).width;
     if (width < 0) return std::nullopt;
     return width;
 }
 
 bool Worksheet::columnHidden(int column) const {
-    return model_->column(column).hidden;
+    return column >= 1 && column <= kMaxColumns && model_->column(column).hidden;
 }
 
 std::vector<int> Worksheet::horizontalPageBreaks() const {
@@ -335,6 +336,13 @@ int Worksheet::usedColumnCount() const {
 }
 
 // ---- Range and its views -------------------------------------------------
+
+Range::Range(Worksheet& sheet, Area area) : sheet_(&sheet), area_(area) {
+    const bool inside = area.firstRow >= 1 && area.firstRow <= area.lastRow &&
+                        area.lastRow <= kMaxRows && area.firstColumn >= 1 &&
+                        area.firstColumn <= area.lastColumn && area.lastColumn <= kMaxColumns;
+    if (!inside) refuse("Range", "Worksheet");
+}
 
 void Range::setValue(const QString& text) {
     sheet_->request();

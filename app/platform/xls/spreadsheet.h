@@ -160,7 +160,8 @@ class Font {
 
 class Range {
   public:
-    Range(Worksheet& sheet, Area area) : sheet_(&sheet), area_(area) {}
+    // Raises 1004 when area lies outside the sheet.
+    Range(Worksheet& sheet, Area area);
 
     const Area& area() const { return area_; }
     Worksheet& worksheet() const { return *sheet_; }
