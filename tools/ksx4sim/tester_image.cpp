@@ -135,8 +135,9 @@ void writeSmallFile(const std::filesystem::path& path, const std::string& text) 
 TesterImage blankTester(bool pa, uint16_t serial) {
     TesterImage image;
     image.flash.fill(0xFF);
-    // A marker that suits the kind: KSX-4 firmware 0..127, KSX-4-PA 128..254.
-    image.flash[kMarkerAddress] = pa ? 0x81 : 0x01;
+    // The marker of the current firmware of each kind: the transfer accepts
+    // exactly 1 (or 0) on a KSX-4 and 128 on a KSX-4-PA.
+    image.flash[kMarkerAddress] = pa ? 0x80 : 0x01;
     image.eeprom.fill(0x00);
     for (int n = 1; n <= 8; ++n)
         setEepromText(image, 116 + 15 * (n - 1), 15, "Report " + std::to_string(n));
