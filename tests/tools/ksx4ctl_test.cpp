@@ -165,6 +165,19 @@ TEST_F(Ksx4ctlTest, EndingTheProgramExitsWithFailure) {
     EXPECT_TRUE(workbooks().isEmpty());
 }
 
+TEST_F(Ksx4ctlTest, MissingLinkLibraryIsReported) {
+    LinkLibrary missing("ksx4_com_missing");
+    std::istringstream in;
+    CtlContext context{in,         stdoutText,
+                       stderrText, clock,
+                       missing,    [this](std::chrono::milliseconds wait) { clock.advance(wait); }};
+
+    EXPECT_EQ(runKsx4ctl({"transfer", "--folder", out}, context), kExitFailed);
+
+    EXPECT_THAT(errors(), HasSubstr("ksx4ctl: "));
+    EXPECT_THAT(errors(), HasSubstr("ksx4_com_missing"));
+}
+
 struct UsageCase {
     const char* name;
     QStringList arguments;
