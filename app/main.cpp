@@ -40,6 +40,5 @@ int main(int argc, char* argv[]) {
     window.attach(state, ui);
 
     if (!window.start()) return 0;
-    if (window.programEnded()) return 0;
     return QApplication::exec();
 }
