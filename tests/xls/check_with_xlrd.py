@@ -1,7 +1,9 @@
 """Writes the sample workbooks and reads them back with xlrd (formatting
 included) and with a plain record walk over xlrd's compound-file reader for
 what xlrd does not expose (header, footer, margins, page setup)."""
+import atexit
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -17,6 +19,7 @@ except ImportError:
 
 WRITER = sys.argv.pop(1)
 FOLDER = tempfile.mkdtemp(prefix="xls-samples-")
+atexit.register(shutil.rmtree, FOLDER, ignore_errors=True)
 subprocess.run([WRITER, FOLDER], check=True)
 
 RED, YELLOW = 0x0A, 0x0D  # colour indexes 3 and 6 of the default palette
