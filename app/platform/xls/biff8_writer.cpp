@@ -102,7 +102,8 @@ struct XfHash {
 
 struct CellEntry {
     uint16_t row, column, xf;
-    int32_t string;  // -1: a formatted empty cell
+    uint16_t fontTwips;  // decides the row's height
+    int32_t string;      // -1: a formatted empty cell
 };
 
 struct RowEntry {
@@ -247,8 +248,11 @@ class WorkbookWriter {
 
         model.forEachUsedCell([&](int r, int c) {
             const QString& text = model.text(r, c);
+            const FormatValues values = model.resolve(r, c);
             p.cells.push_back({static_cast<uint16_t>(r - 1), static_cast<uint16_t>(c - 1),
-                               xfOf(model.resolve(r, c)), text.isEmpty() ? -1 : stringIndex(text)});
+                               xfOf(values),
+                               static_cast<uint16_t>(values[propertyIndex(Property::FontSize)]),
+                               text.isEmpty() ? -1 : stringIndex(text)});
         });
 
         std::size_t next = 0;
@@ -258,9 +262,7 @@ class WorkbookWriter {
             const std::size_t first = next;
             int largestFont = 0;
             for (; next < p.cells.size() && p.cells[next].row == row; ++next) {
-                largestFont = std::max(
-                    largestFont,
-                    model.resolve(r, p.cells[next].column + 1)[propertyIndex(Property::FontSize)]);
+                largestFont = std::max<int>(largestFont, p.cells[next].fontTwips);
             }
             const bool formatted = data.format && data.format->any;
             if (next == first && !formatted && data.heightTwips < 0 && !data.hidden) continue;
