@@ -109,6 +109,9 @@ TEST_F(MainWindowTest, StartsOnASimulatedTesterAndShowsReady) {
     EXPECT_FALSE(find<QAction>("mnuEngCal")->isEnabled());
     EXPECT_TRUE(find<QPushButton>("cmddownloaddata")->isEnabled());
     EXPECT_EQ(find<QPushButton>("cmddownloaddata")->text(), "Transfer Reports  from KSX-4");
+    // The debug area lies below the client area the window opens with.
+    EXPECT_GE(find<QWidget>("Label1")->geometry().top(), window->centralWidget()->height());
+    EXPECT_GE(find<QWidget>("List1")->geometry().top(), window->centralWidget()->height());
 }
 
 TEST_F(MainWindowTest, NoTesterAsksAndOkAfterPluggingInReachesReady) {

@@ -1,0 +1,99 @@
+// The Operator on Qt's dialogs: which buttons a message offers, what a click
+// answers, how message lines and file filters are shown.
+#include "platform/qt_operator.h"
+#include "core/status_list_model.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace ksx4 {
+namespace {
+
+struct OperatorFixture {
+    QWidget parent;
+    QLineEdit status{&parent};
+    StatusListModel list;
+    QtOperator ui{&parent, &status, &list};
+};
+
+// Shows a message and clicks `click` as soon as the box is open.
+Answer clickIn(QtOperator& ui, Buttons buttons, QMessageBox::StandardButton click,
+               QMessageBox::StandardButtons* offered = nullptr, QString* text = nullptr,
+               QString* title = nullptr) {
+    QTimer::singleShot(0, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        if (offered) *offered = box->standardButtons();
+        if (text) *text = box->text();
+        if (title) *title = box->windowTitle();
+        box->button(click)->click();
+    });
+    return ui.message("Line one\r\n\r\nLine three", buttons, Icon::Critical, {});
+}
+
+TEST(QtOperatorMessage, EveryButtonOfEverySetAnswersItself) {
+    using SB = QMessageBox::StandardButton;
+    struct Case {
+        Buttons buttons;
+        SB click;
+        Answer answer;
+    };
+    const Case cases[] = {
+        {Buttons::Ok, SB::Ok, Answer::Ok},
+        {Buttons::OkCancel, SB::Ok, Answer::Ok},
+        {Buttons::OkCancel, SB::Cancel, Answer::Cancel},
+        {Buttons::YesNo, SB::Yes, Answer::Yes},
+        {Buttons::YesNo, SB::No, Answer::No},
+        {Buttons::YesNoCancel, SB::No, Answer::No},
+        {Buttons::YesNoCancel, SB::Cancel, Answer::Cancel},
+        {Buttons::RetryCancel, SB::Retry, Answer::Retry},
+        {Buttons::RetryCancel, SB::Cancel, Answer::Cancel},
+    };
+    OperatorFixture f;
+    for (const auto& c : cases) EXPECT_EQ(clickIn(f.ui, c.buttons, c.click), c.answer);
+}
+
+TEST(QtOperatorMessage, LinesBreakAndTheProgramTitleIsTheDefault) {
+    OperatorFixture f;
+    QMessageBox::StandardButtons offered;
+    QString text, title;
+    clickIn(f.ui, Buttons::YesNoCancel, QMessageBox::Yes, &offered, &text, &title);
+    EXPECT_EQ(offered, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(text, "Line one\n\nLine three");
+    EXPECT_EQ(title, "Tessel KSX-4 Assistant");
+}
+
+TEST(QtOperatorStatus, StatusFieldAndListShowWhatOperationsWrite) {
+    OperatorFixture f;
+    f.ui.setStatus("Opening KSX-4");
+    EXPECT_EQ(f.status.text(), "Opening KSX-4");
+    EXPECT_EQ(f.ui.status(), "Opening KSX-4");
+    f.ui.appendToList({"a", "b"});
+    f.ui.appendToList({});
+    f.ui.appendToList({"c"});
+    EXPECT_EQ(f.list.lines(), (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(f.list.rowCount(), 3);
+}
+
+TEST(QtNameFilters, PairsBecomeQtFilters) {
+    EXPECT_EQ(qtNameFilters("xls Files (*.xls)|*.xls"), QStringList{"xls Files (*.xls)"});
+    EXPECT_EQ(qtNameFilters("Hex Files|*.hex;*.HEX|All Files|*.*"),
+              (QStringList{"Hex Files (*.hex *.HEX)", "All Files (*.*)"}));
+    EXPECT_EQ(qtNameFilters(""), QStringList{"All Files (*)"});
+    EXPECT_EQ(qtNameFilters("dangling"), QStringList{"All Files (*)"});
+}
+
+}  // namespace
+}  // namespace ksx4
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
