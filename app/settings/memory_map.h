@@ -34,7 +34,9 @@ inline constexpr Field kSigOffset{6, 2, FieldKind::Word};
 inline constexpr int kLowNoiseRowBase = 8;
 inline constexpr int kFieldbusNoiseRowBase = 44;
 inline constexpr int kHighNoiseRowBase = 80;
-constexpr int noiseRowAddress(int bandBase, int row) { return bandBase + 6 * (row - 1); }
+constexpr int noiseRowAddress(int bandBase, int row) {
+    return bandBase + 6 * (row - 1);
+}
 
 inline constexpr Field kRetransmitLimit{112, 2, FieldKind::Word};
 inline constexpr Field kEraseIndicator{114, 2, FieldKind::Word};
@@ -48,10 +50,10 @@ constexpr Field reportName(int location) {
 }
 
 // OK/BAD limits.
-inline constexpr Field kVoltageLimit{236, 2, FieldKind::Word};         // minimum, mV
-inline constexpr Field kSignalLimit{238, 2, FieldKind::Word};          // minimum, mV
-inline constexpr Field kAvgLowNoiseLimit{240, 2, FieldKind::Word};     // maximum, mV
-inline constexpr Field kPeakLowNoiseLimit{242, 2, FieldKind::Word};    // maximum, mV
+inline constexpr Field kVoltageLimit{236, 2, FieldKind::Word};       // minimum, mV
+inline constexpr Field kSignalLimit{238, 2, FieldKind::Word};        // minimum, mV
+inline constexpr Field kAvgLowNoiseLimit{240, 2, FieldKind::Word};   // maximum, mV
+inline constexpr Field kPeakLowNoiseLimit{242, 2, FieldKind::Word};  // maximum, mV
 inline constexpr Field kAvgFieldbusNoiseLimit{244, 2, FieldKind::Word};
 inline constexpr Field kPeakFieldbusNoiseLimit{246, 2, FieldKind::Word};
 inline constexpr Field kAvgHighNoiseLimit{248, 2, FieldKind::Word};
@@ -71,12 +73,14 @@ inline constexpr int kImageReadLength = 32767;  // one read fills addresses 0..3
 inline constexpr int kBootBlockEnd = 0x0800;    // 0x0000..0x07FF is never written
 inline constexpr int kSlotCount = 8;
 inline constexpr int kSlotSize = 256;
-inline constexpr int kFirstSlotBase = 29952;    // 0x7500
-constexpr int slotBase(int slot) { return kFirstSlotBase + kSlotSize * (slot - 1); }
+inline constexpr int kFirstSlotBase = 29952;  // 0x7500
+constexpr int slotBase(int slot) {
+    return kFirstSlotBase + kSlotSize * (slot - 1);
+}
 inline constexpr int kSlotChecksumOffset = 254;
 inline constexpr int kSlotStatusOffset = 255;
 inline constexpr int kSlotHoldsReport = 2;
-inline constexpr int kFirmwareMarker = 32001;   // 0x7D01
+inline constexpr int kFirmwareMarker = 32001;  // 0x7D01
 inline constexpr int kUnmarkedFirmware = 255;
 
 }  // namespace flash
