@@ -86,8 +86,13 @@ void MainWindow::buildControls() {
     auto* image1 = new QLabel(client);
     image1->setObjectName(QStringLiteral("Image1"));
     image1->setGeometry(twipRect(120, 120, 780, 744));
-    image1->setPixmap(QPixmap(QStringLiteral(":/ksx4/logo.png"))
-                          .scaled(image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // Scaled for the screen's pixel density, so the logo stays sharp.
+    const qreal density = image1->devicePixelRatioF();
+    QPixmap logo =
+        QPixmap(QStringLiteral(":/ksx4/logo.png"))
+            .scaled(image1->size() * density, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    logo.setDevicePixelRatio(density);
+    image1->setPixmap(logo);
 
     auto* label2 = new QLabel(kProgramTitle, client);
     label2->setObjectName(QStringLiteral("Label2"));
