@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the optimised build, the
-# AddressSanitizer + UndefinedBehaviorSanitizer build, and the Windows
-# cross-build of the link library with its export check.
+# Sets everything up and runs every test: the Windows cross-build of the
+# link library with its export check, the optimised build, and the
+# AddressSanitizer + UndefinedBehaviorSanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
 jobs=${KSX4_JOBS:-$(nproc)}
+
+# The Windows build of the link library first, so that the test summary of
+# the sanitizer build is the last thing printed.
+scripts/check-windows-dll.sh
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$jobs"
@@ -16,7 +20,3 @@ ctest --test-dir build/release --output-on-failure -j "$jobs"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKSX4_SANITIZE=ON
 cmake --build build/asan -j "$jobs"
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
-
-if [[ -x scripts/check-windows-dll.sh ]]; then
-  scripts/check-windows-dll.sh
-fi
