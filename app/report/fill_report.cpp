@@ -77,6 +77,8 @@ class ReportFiller {
         const record::Layout& l = form_.layout;
         row_ = form_.firstSegmentRow;
         const uint16_t voltage = word(l.voltage);
+        // The voltage limit is shown in volts, so it must be a number.
+        if (limitText(eeprom::kVoltageLimit).isEmpty()) throw FillStopped{};
         const uint32_t voltageLimit = limit(eeprom::kVoltageLimit);
         writeRow(QStringLiteral("Voltage"), voltsText(voltage, locale_),
                  kiloText(voltageLimit, locale_) + QStringLiteral("V Minimum"));
@@ -155,23 +157,28 @@ class ReportFiller {
         return withoutBlanks(readEepromField(state_, eeprom::reportName(slot_)));
     }
 
-    // The limit's value; read once per report, so an undecodable word is
-    // reported once.
-    uint32_t limit(const eeprom::Field& field) {
+    // A limit's text, read once per report so that an undecodable word shows
+    // its message once. An undecodable word gives empty text: its C cell shows
+    // only the unit and it counts as 0, as the tester's limits editor would
+    // show an empty field.
+    const QString& limitText(const eeprom::Field& field) {
         auto& cached = limits_[static_cast<std::size_t>(field.address)];
-        if (!cached) {
-            bool isNumber = false;
-            const uint32_t value = readEepromField(state_, field).toUInt(&isNumber);
-            if (!isNumber) throw FillStopped{};
-            cached = value;
-        }
+        if (!cached) cached = readEepromField(state_, field);
         return *cached;
     }
+    uint32_t limit(const eeprom::Field& field) {
+        const QString& text = limitText(field);
+        if (text.isEmpty()) return 0;
+        bool isNumber = false;
+        const uint32_t value = text.toUInt(&isNumber);
+        if (!isNumber) throw FillStopped{};
+        return value;
+    }
     QString minimumText(const eeprom::Field& field) {
-        return QString::number(limit(field)) + QStringLiteral("mV Minimum");
+        return limitText(field) + QStringLiteral("mV Minimum");
     }
     QString maximumText(const eeprom::Field& field) {
-        return QString::number(limit(field)) + QStringLiteral("mV Maximum");
+        return limitText(field) + QStringLiteral("mV Maximum");
     }
 
     static QString optionalAddress(uint16_t address, uint16_t none, const QString& noneText) {
@@ -278,7 +285,7 @@ class ReportFiller {
         writeRow(QStringLiteral("Retransmits"),
                  retransmits <= kRetransmitsShownInFull ? QString::number(retransmits)
                                                         : QStringLiteral("250+"),
-                 QString::number(retransmitLimit));
+                 limitText(eeprom::kRetransmitLimit));
         judge(retransmits <= retransmitLimit);
         row_ = first;
     }
@@ -292,7 +299,7 @@ class ReportFiller {
     int row_ = 0;
     int badCount_ = 0;
     int warnCount_ = 0;
-    std::array<std::optional<uint32_t>, eeprom::kSize> limits_{};
+    std::array<std::optional<QString>, eeprom::kSize> limits_{};
 };
 
 }  // namespace
