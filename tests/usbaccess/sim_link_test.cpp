@@ -207,7 +207,10 @@ void PrintTo(const DamageCase& c, std::ostream* out) {
 class SimDamagedStateTest : public SimLinkTest, public ::testing::WithParamInterface<DamageCase> {};
 
 TEST_P(SimDamagedStateTest, ReportsNoTesterAndTouchesNothing) {
-    plugIn(sample());
+    // Flagged for erase-at-start: a tester nobody can see must not start.
+    TesterImage flagged = sample();
+    sim::setEepromWord(flagged, 114, 0x5555);
+    plugIn(flagged);
     GetParam().damage(dir);
     auto snapshot = [&] {
         std::vector<std::pair<std::string, std::string>> files;

@@ -46,13 +46,11 @@ bool isTesterEndpoint(const char* endpoint) {
 
 void Simulator::startAttachedTesters() {
     std::lock_guard lock(mutex_);
-    const auto dir = stateDirFromEnvironment();
-    if (dir.empty()) return;
-    latency_.setMicroseconds(latencyFromEnvironment());
-    const int folders = countTesterFolders(dir);
-    const auto attached = readAttachedFile(dir).value_or(folders);
-    for (int index = 1; index <= std::min(attached, folders); ++index)
-        if (auto memory = MappedTester::open(dir / std::to_string(index)))
+    // Only testers the host could see start: a damaged state or a malformed
+    // fault plan means no tester at all, and then nothing is erased either.
+    const Scan scan = scanStateFolder();
+    for (const int index : scan.attached)
+        if (auto memory = MappedTester::open(scan.dir / std::to_string(index)))
             startTester(memory->memories());
 }
 
