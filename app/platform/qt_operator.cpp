@@ -98,6 +98,9 @@ QtOperator::QtOperator(QWidget* dialogParent, QLineEdit* statusField, StatusList
 Answer QtOperator::message(const QString& text, Buttons buttons, Icon icon, const QString& title) {
     QMessageBox box(messageIcon(icon), shownTitle(title), shownText(text), standardButtons(buttons),
                     dialogParent_);
+    // Texts carry paths and error descriptions; a "<b>" in a folder name must
+    // show as typed, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
     return answerFor(box.standardButton(box.clickedButton()), buttons);
 }

@@ -24,16 +24,17 @@ struct OperatorFixture {
 // Shows a message and clicks `click` as soon as the box is open.
 Answer clickIn(QtOperator& ui, Buttons buttons, QMessageBox::StandardButton click,
                QMessageBox::StandardButtons* offered = nullptr, QString* text = nullptr,
-               QString* title = nullptr) {
+               QString* title = nullptr, Qt::TextFormat* format = nullptr) {
     QTimer::singleShot(0, [=] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
         if (offered) *offered = box->standardButtons();
         if (text) *text = box->text();
         if (title) *title = box->windowTitle();
+        if (format) *format = box->textFormat();
         box->button(click)->click();
     });
-    return ui.message("Line one\r\n\r\nLine three", buttons, Icon::Critical, {});
+    return ui.message("Line <b>one</b>\r\n\r\nLine three", buttons, Icon::Critical, {});
 }
 
 TEST(QtOperatorMessage, EveryButtonOfEverySetAnswersItself) {
@@ -62,9 +63,11 @@ TEST(QtOperatorMessage, LinesBreakAndTheProgramTitleIsTheDefault) {
     OperatorFixture f;
     QMessageBox::StandardButtons offered;
     QString text, title;
-    clickIn(f.ui, Buttons::YesNoCancel, QMessageBox::Yes, &offered, &text, &title);
+    Qt::TextFormat format = Qt::AutoText;
+    clickIn(f.ui, Buttons::YesNoCancel, QMessageBox::Yes, &offered, &text, &title, &format);
     EXPECT_EQ(offered, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    EXPECT_EQ(text, "Line one\n\nLine three");
+    EXPECT_EQ(text, "Line <b>one</b>\n\nLine three");
+    EXPECT_EQ(format, Qt::PlainText);  // shown as typed, never as markup
     EXPECT_EQ(title, "Tessel KSX-4 Assistant");
 }
 
