@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <ctime>
 
 namespace ksx4::usb {
@@ -76,7 +77,20 @@ struct UsbAccess::Pipe {
     std::shared_ptr<Device> device;
     uint8_t endpoint = 0;
     bool interrupt = false;
+    int maxPacketSize = 64;
 };
+
+namespace {
+
+// Reads ask the device for whole packets: a device that pads its replies
+// would otherwise overflow a buffer of exactly the expected length. The
+// caller gets at most the length it asked for.
+uint32_t wholePackets(uint32_t length, int maxPacketSize) {
+    const auto packet = static_cast<uint32_t>(maxPacketSize);
+    return std::max<uint32_t>(1, (length + packet - 1) / packet) * packet;
+}
+
+}  // namespace
 
 UsbAccess::UsbAccess() = default;
 UsbAccess::~UsbAccess() = default;
@@ -193,8 +207,10 @@ void* UsbAccess::open(uint32_t instance, const char* selectionText, const char* 
         const int type = endpointType(device, *address);
         auto opened = type < 0 ? nullptr : deviceFor(device);
         if (opened) {
+            const int maxPacket = libusb_get_max_packet_size(device, *address);
             auto* pipe =
-                new Pipe{std::move(opened), *address, type == LIBUSB_TRANSFER_TYPE_INTERRUPT};
+                new Pipe{std::move(opened), *address, type == LIBUSB_TRANSFER_TYPE_INTERRUPT,
+                         maxPacket > 0 ? maxPacket : 64};
             pipes_.insert(pipe);
             result = pipe;
         }
@@ -214,6 +230,7 @@ Outcome UsbAccess::transfer(void* handle, bool in, void* data, uint32_t length, 
     std::shared_ptr<Device> device;
     uint8_t endpoint = 0;
     bool interrupt = false;
+    int maxPacketSize = 64;
     {
         std::lock_guard lock(mutex_);
         Pipe* pipe = find(handle);
@@ -221,19 +238,29 @@ Outcome UsbAccess::transfer(void* handle, bool in, void* data, uint32_t length, 
         device = pipe->device;
         endpoint = pipe->endpoint;
         interrupt = pipe->interrupt;
+        maxPacketSize = pipe->maxPacketSize;
     }
     if (((endpoint & 0x80) != 0) != in || (!data && length > 0) || length > INT_MAX)
         return {0, EINVAL};
-    int transferred = 0;
     // libusb waits forever on 0; the caller meant "do not wait".
     const unsigned timeout = timeoutMs == 0 ? 1 : timeoutMs;
+    std::vector<unsigned char> packets;
     auto* bytes = static_cast<unsigned char*>(data);
+    uint32_t asked = length;
+    if (in) {
+        packets.resize(wholePackets(length, maxPacketSize));
+        bytes = packets.data();
+        asked = static_cast<uint32_t>(packets.size());
+    }
+    int transferred = 0;
     const int rc = interrupt
                        ? libusb_interrupt_transfer(device->handle, endpoint, bytes,
-                                                   static_cast<int>(length), &transferred, timeout)
+                                                   static_cast<int>(asked), &transferred, timeout)
                        : libusb_bulk_transfer(device->handle, endpoint, bytes,
-                                              static_cast<int>(length), &transferred, timeout);
-    if (count) *count = static_cast<uint32_t>(std::max(transferred, 0));
+                                              static_cast<int>(asked), &transferred, timeout);
+    const uint32_t got = std::min(static_cast<uint32_t>(std::max(transferred, 0)), length);
+    if (in && got > 0) std::memcpy(data, packets.data(), got);
+    if (count) *count = got;
     if (rc != 0) return {0, errnoForTransferError(rc)};
     return {1, 0};
 }
