@@ -4,21 +4,16 @@
 #include "core/program_state.h"
 #include "platform/link_library.h"
 #include "platform/qt_operator.h"
+#include "report/transfer.h"
 
 #include <QApplication>
 #include <QDir>
-
-#if defined(KSX4_HAVE_TRANSFER)
-#include "report/transfer.h"
-#endif
 
 namespace {
 
 ksx4::MainWindowOperations mainWindowOperations() {
     ksx4::MainWindowOperations operations;
-#if defined(KSX4_HAVE_TRANSFER)
     operations.transferReports = ksx4::cmddownloaddata_Click;
-#endif
     return operations;
 }
 
