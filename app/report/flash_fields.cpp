@@ -11,7 +11,8 @@ namespace {
 
 constexpr int kTimeStampLength = 4;
 
-// Removes the time-zone part ("t" runs outside quoted text) and the blanks
+// Removes the time-zone part ("t" runs outside quoted text), the brackets
+// some locales put round it ("H:mm:ss (t)", "Bh:mm:ss [t]") and the blanks
 // that joined it to the rest of the format.
 QString withoutTimeZone(const QString& format) {
     QString result;
@@ -22,6 +23,12 @@ QString withoutTimeZone(const QString& format) {
         if (c == u'\'') quoted = !quoted;
         if (!quoted && c == u't') {
             while (i + 1 < format.size() && format[i + 1] == u't') ++i;
+            const QChar after = i + 1 < format.size() ? format[i + 1] : QChar();
+            if ((result.endsWith(u'(') && after == u')') ||
+                (result.endsWith(u'[') && after == u']')) {
+                result.chop(1);
+                ++i;
+            }
             while (result.endsWith(u' ')) result.chop(1);
             skipBlanks = result.isEmpty();
             continue;

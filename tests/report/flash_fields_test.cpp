@@ -95,6 +95,9 @@ TEST(GeneralDateText, MidnightShowsTheDateAloneAndNoZoneIsWritten) {
     EXPECT_EQ(generalDateText(midnight.addSecs(1), QLocale("en_US")), "3/15/05 12:00:01 AM");
     EXPECT_EQ(generalDateText(midnight.addSecs(14 * 3600 + 7 * 60 + 59), QLocale("de_DE")),
               "15.03.05 14:07:59");
+    // Some locales put the zone in brackets: they go with it.
+    EXPECT_EQ(generalDateText(midnight.addSecs(14 * 3600 + 7 * 60 + 59), QLocale("es_ES")),
+              "15/3/05 14:07:59");
 }
 
 TEST_F(FlashFieldsTest, DeviceEntriesAreCountedWhereverTheyLie) {
