@@ -138,13 +138,15 @@ class ReportFilesWriter {
     // erases its reports, so such a save is refused without asking.
     void saveOnce(const QString& path) {
         const QFileInfo target(path);
-        if (target.exists() && writtenFiles_.contains(target.canonicalFilePath())) {
+        // Without case: on a file system that ignores it (Windows, a FAT
+        // memory stick) "TANK" names the workbook "Tank" was saved as.
+        if (target.exists() && writtenFiles_.contains(target.canonicalFilePath().toCaseFolded())) {
             throw xls::SpreadsheetError(
                 xls::kErrRequestRefused,
                 QStringLiteral("'%1' holds a report of this transfer.").arg(path));
         }
         state_.reportWorkbook->saveAs(path);
-        writtenFiles_.insert(QFileInfo(path).canonicalFilePath());
+        writtenFiles_.insert(QFileInfo(path).canonicalFilePath().toCaseFolded());
     }
 
     // The outcome of chooseReportFileName's "-1" and "-2"; nothing for a path.
@@ -176,7 +178,7 @@ class ReportFilesWriter {
     const QString folder_;
     const QString transferTime_;
     bool recovered_ = false;
-    QSet<QString> writtenFiles_;  // canonical paths saved in this transfer
+    QSet<QString> writtenFiles_;  // canonical paths saved in this transfer, case folded
 };
 
 }  // namespace
