@@ -8,10 +8,5 @@ add_library(ksx4_report STATIC
 )
 target_include_directories(ksx4_report PUBLIC ${PROJECT_SOURCE_DIR}/app)
 target_link_libraries(ksx4_report
-  PUBLIC Qt6::Core ksx4_settings ksx4_core ksx4_platform
+  PUBLIC Qt6::Core ksx4_settings ksx4_core ksx4_platform ksx4_xls
   PRIVATE ksx4_warnings)
-# The template and the filling need the spreadsheet component; decoding alone
-# does not, so it builds and tests before the component exists.
-if(TARGET ksx4_xls)
-  target_link_libraries(ksx4_report PUBLIC ksx4_xls)
-endif()

@@ -1,5 +1,7 @@
 #include "scripted_operator.h"
 
+#include <stdexcept>
+
 namespace ksx4::test {
 namespace {
 
@@ -27,6 +29,11 @@ std::optional<T> takeFront(std::deque<T>& queue) {
 
 Answer ScriptedOperator::message(const QString& text, Buttons buttons, Icon icon,
                                  const QString& title) {
+    // An operation that keeps asking (say, for a tester that never comes)
+    // would otherwise be answered forever: fail the test instead.
+    if (messages.size() >= kMaxMessages)
+        throw std::runtime_error("scripted operator: too many messages, last: " +
+                                 text.toStdString());
     messages.push_back({text, buttons, icon, title.isEmpty() ? kProgramTitle : title});
     if (onMessage) onMessage(messages.back());
     return takeFront(answers).value_or(firstButton(buttons));

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -34,6 +35,9 @@ struct ShownMessage {
 class ScriptedOperator final : public Operator {
 public:
     explicit ScriptedOperator(VirtualClock& clock) : clock_(clock) {}
+
+    // More messages than any test expects: the operation is looping.
+    static constexpr std::size_t kMaxMessages = 1000;
 
     // Answers, used in order. A message with no queued answer gets the first
     // button of its set (OK, Yes or Retry).
