@@ -9,6 +9,8 @@ scripts/install-deps.sh
 
 jobs=${KSX4_JOBS:-$(nproc)}
 
+scripts/check-format.sh
+
 # The Windows build of the link library first, so that the test summary of
 # the sanitizer build is the last thing printed.
 scripts/check-windows-dll.sh

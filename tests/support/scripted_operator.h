@@ -17,11 +17,11 @@
 namespace ksx4::test {
 
 class VirtualClock final : public Clock {
-public:
+  public:
     std::chrono::nanoseconds now() const override { return now_; }
     void advance(std::chrono::nanoseconds by) { now_ += by; }
 
-private:
+  private:
     std::chrono::nanoseconds now_{std::chrono::hours(1)};
 };
 
@@ -33,7 +33,7 @@ struct ShownMessage {
 };
 
 class ScriptedOperator final : public Operator {
-public:
+  public:
     explicit ScriptedOperator(VirtualClock& clock) : clock_(clock) {}
 
     // More messages than any test expects: the operation is looping.
@@ -42,9 +42,9 @@ public:
     // Answers, used in order. A message with no queued answer gets the first
     // button of its set (OK, Yes or Retry).
     std::deque<Answer> answers;
-    std::deque<std::optional<QString>> inputs;     // nullopt: cancel
-    std::deque<QString> folders;                   // empty: cancel
-    std::deque<FileDialogResult> saveDialogs;      // missing: cancelled
+    std::deque<std::optional<QString>> inputs;  // nullopt: cancel
+    std::deque<QString> folders;                // empty: cancel
+    std::deque<FileDialogResult> saveDialogs;   // missing: cancelled
     std::deque<FileDialogResult> openDialogs;
     // Called before each message is answered (after it was recorded), for
     // example to plug a tester in while the message is open.
@@ -74,7 +74,7 @@ public:
     // The texts of all messages, in order.
     QStringList messageTexts() const;
 
-private:
+  private:
     VirtualClock& clock_;
     QString status_;
 };
