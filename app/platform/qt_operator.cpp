@@ -125,6 +125,9 @@ FileDialogResult QtOperator::fileDialog(const FileDialogRequest& request, bool s
     QFileDialog dialog(dialogParent_, request.title, request.startFolder);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Saving under an existing name asks its own replace question; asking
+    // here too would ask twice.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     const QStringList filters = qtNameFilters(request.filter);
     dialog.setNameFilters(filters);
     const int index = std::clamp(request.filterIndex, 1, static_cast<int>(filters.size()));
