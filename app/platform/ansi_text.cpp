@@ -49,11 +49,4 @@ QByteArray textToAnsi(const QString& text) {
     return bytes;
 }
 
-bool isAnsiRepresentable(const QString& text) {
-    for (QChar ch : text) {
-        if (toByte(ch) < 0) return false;
-    }
-    return true;
-}
-
 }  // namespace ksx4

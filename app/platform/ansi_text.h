@@ -13,7 +13,5 @@ namespace ksx4 {
 QString ansiToText(const uint8_t* bytes, std::size_t count);
 // Characters the code page lacks become '?'.
 QByteArray textToAnsi(const QString& text);
-// True when every character of text has a byte in the code page.
-bool isAnsiRepresentable(const QString& text);
 
 }  // namespace ksx4
