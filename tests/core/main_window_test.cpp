@@ -13,6 +13,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -115,6 +117,17 @@ TEST_F(MainWindowTest, StartsOnASimulatedTesterAndShowsReady) {
     // The debug area lies below the client area the window opens with.
     EXPECT_GE(find<QWidget>("Label1")->geometry().top(), window->centralWidget()->height());
     EXPECT_GE(find<QWidget>("List1")->geometry().top(), window->centralWidget()->height());
+}
+
+TEST_F(MainWindowTest, DebugCheckBoxesAreWhite) {
+    ASSERT_TRUE(start());
+    for (const char* name : {"ckdummy", "ckwriteraw"}) {
+        QCheckBox* box = find<QCheckBox>(name);
+        const QImage pixels = box->grab().toImage();
+        // The top right corner: background, above the caption's letters.
+        const QColor corner = pixels.pixelColor(pixels.width() - 1, 0);
+        EXPECT_EQ(corner, QColor(Qt::white)) << name << " " << corner.name().toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, NoTesterAsksAndOkAfterPluggingInReachesReady) {

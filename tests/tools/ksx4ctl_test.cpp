@@ -165,6 +165,23 @@ TEST_F(Ksx4ctlTest, EndingTheProgramExitsWithFailure) {
     EXPECT_TRUE(workbooks().isEmpty());
 }
 
+// --yes answers the tester search OK only for --wait seconds, then Cancel:
+// a script without a tester ends instead of hanging.
+TEST_F(Ksx4ctlTest, YesGivesUpTheTesterSearchAfterTheWait) {
+    putOneReport(true);
+    sim::setAttached(simDir, 0);
+    const auto start = clock.now();
+
+    EXPECT_EQ(run({"transfer", "--folder", out, "--yes", "--wait", "5"}), kExitFailed);
+
+    const auto waited = clock.now() - start;
+    EXPECT_GE(waited, std::chrono::seconds(5));
+    EXPECT_LT(waited, std::chrono::seconds(8));
+    EXPECT_THAT(errors(), HasSubstr("Connect KSX-4 to the PC USB port\n[ok/cancel] ok (--yes)"));
+    EXPECT_THAT(errors(), HasSubstr("[ok/cancel] cancel (no tester within 5 s)"));
+    EXPECT_TRUE(workbooks().isEmpty());
+}
+
 TEST_F(Ksx4ctlTest, MissingLinkLibraryIsReported) {
     LinkLibrary missing("ksx4_com_missing");
     std::istringstream in;
@@ -221,6 +238,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"transfer", "--folder"},
                                 kExitUsage,
                                 "unexpected argument: --folder"},
+                      UsageCase{"WaitWithoutSeconds",
+                                {"transfer", "--wait"},
+                                kExitUsage,
+                                "--wait needs a number of seconds"},
+                      UsageCase{"WaitNotANumber",
+                                {"transfer", "--wait", "soon"},
+                                kExitUsage,
+                                "not a number of seconds: soon"},
                       UsageCase{"NotAFolder",
                                 {"transfer", "--folder", "/nonexistent/out"},
                                 kExitUsage,
