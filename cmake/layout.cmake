@@ -3,7 +3,8 @@
 #   stage/bin                programs
 #   stage/lib/ksx4           libksx4_com.so
 #   stage/lib/ksx4/usb       libmpusbapi.so for real testers (libusb)
-#   stage/lib/ksx4/sim       libmpusbapi.so, the simulated tester
+#   stage/lib/ksx4/sim       libmpusbapi.so, the simulated tester, and
+#                            libgpib.so.0, the simulated signal generator
 include(GNUInstallDirs)
 set(KSX4_STAGE_DIR ${CMAKE_BINARY_DIR}/stage)
 set(KSX4_STAGE_BIN ${KSX4_STAGE_DIR}/bin)

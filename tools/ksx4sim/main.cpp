@@ -16,7 +16,8 @@ int usage(std::string_view problem) {
                  "  ksx4sim show DIR\n"
                  "      describe the simulated testers in DIR\n"
                  "  ksx4sim run DIR -- COMMAND [ARG...]\n"
-                 "      run COMMAND so that it talks to the simulated testers in DIR\n";
+                 "      run COMMAND so that it talks to the simulated testers and signal\n"
+                 "      generator in DIR\n";
     return kExitUsage;
 }
 

@@ -1,5 +1,6 @@
-// ksx4sim run: starts a command with the simulated tester's USB access
-// library first in the search order and KSX4_SIM_DIR pointing at DIR.
+// ksx4sim run: starts a command with the simulator folder (the simulated
+// tester's USB access library and the simulated generator's GPIB library)
+// first in the search order and KSX4_SIM_DIR pointing at DIR.
 #include "commands.h"
 
 #include <unistd.h>
@@ -32,7 +33,7 @@ int runCommand(std::span<char* const> args, const char* program) {
         std::cerr << "ksx4sim: " << args[0] << " is not a folder\n";
         return kExitFailed;
     }
-    // bin/ksx4sim -> lib/ksx4/sim (the simulator) and lib/ksx4 (the link library).
+    // bin/ksx4sim -> lib/ksx4/sim (the simulators) and lib/ksx4 (the link library).
     const auto lib = (ownFolder(program) / ".." / "lib" / "ksx4").lexically_normal();
     std::string searchPath = (lib / "sim").string() + ":" + lib.string();
     if (const char* old = std::getenv("LD_LIBRARY_PATH"); old && *old)
