@@ -1,10 +1,13 @@
 // The HEX reader on file text: which faults refuse a file with which code
 // and line, and where the data of a valid file ends up.
 #include "hex_reader.h"
+#include "firmware_fixture.h"
+#include "hex_file.h"
 #include "intel_hex_text.h"
 #include "ksx4/ksx4_com.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -206,6 +209,35 @@ TEST(HexReader, ReadsPieceByPieceAndStopsOnceDecided) {
     com::HexReader endless;
     EXPECT_TRUE(endless.feed(std::string(":").append(521, '0')));
     EXPECT_FALSE(endless.feed("0")) << "a 523rd character without a line break";
+}
+
+// gpasm's INHX32 output, with LF and with CR LF line ends.
+TEST(HexReader, KeepsTheAreasOfAnAssembledFirmwareApart) {
+    if (!haveTool("gpasm")) GTEST_SKIP() << "needs gpasm (Debian gputils)";
+    std::string dir = (std::filesystem::temp_directory_path() / "ksx4-gpasm-XXXXXX").string();
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    for (const bool dosLineEnds : {false, true}) {
+        SCOPED_TRACE(dosLineEnds);
+        std::string problem;
+        const auto hexFile = assembleFirmware("ksx4_firmware", dir, dosLineEnds, &problem);
+        ASSERT_TRUE(hexFile) << problem;
+        auto result = com::readHexFile(hexFile->c_str());
+        ASSERT_TRUE(std::holds_alternative<HexImage>(result));
+        const HexImage& image = std::get<HexImage>(result);
+
+        EXPECT_EQ(image.programMemory.rowMask(0x0000), 0x000F) << "the image's reset vector";
+        EXPECT_EQ(image.programMemory.rowMask(0x0800), 0x0FFF);
+        EXPECT_EQ(image.programMemory.rowMask(0x0810), 0);
+        EXPECT_EQ(image.programMemory.row(0x7D00)[1], 0x01) << "the marker";
+        EXPECT_EQ(image.idLocations.rowMask(0x200000), 0x0003);
+        EXPECT_EQ(image.idLocations.row(0x200000)[0], 0x04);
+        EXPECT_NE(image.configuration.rowMask(0x300000), 0);
+        EXPECT_EQ(image.eeprom.rowMask(0xF00000), 0x00FF);
+        EXPECT_EQ(image.eeprom.row(0xF00000)[7], 0x70);
+        EXPECT_EQ(image.eeprom.rowMask(0xF000F0), 0xC000);
+        EXPECT_EQ(image.eeprom.row(0xF000F0)[15], 0xE9);
+    }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
