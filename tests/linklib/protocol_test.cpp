@@ -133,7 +133,6 @@ TEST_F(Protocol, BadRepliesFailTheOperationAtOnce) {
         {"flash: code not echoed", readFlash118, 1, SCRIPTED_REPLY_BYTE, 0x04, 0, 1},
         {"flash: count not echoed", readFlash118, 2, SCRIPTED_REPLY_BYTE, 58, 1, 2},
         {"flash: header only, no data byte", readFlash118, 1, SCRIPTED_REPLY_LENGTH, 5, 0, 1},
-        {"flash: asked-for rest, header only", readFlash118, 2, SCRIPTED_REPLY_LENGTH, 5, 0, 2},
         {"flash: shorter than header", readFlash118, 2, SCRIPTED_REPLY_LENGTH, 3, 0, 2},
         {"flash: empty", readFlash118, 1, SCRIPTED_REPLY_LENGTH, 0, 0, 1},
         {"flash: more received than asked", readFlash118, 1, SCRIPTED_CLAIM_RECEIVED, 65, 0, 1},
