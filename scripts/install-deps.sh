@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev libusb-1.0-0-dev
   python3 python3-xlrd
+  gputils srecord
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   fonts-dejavu-core
 )

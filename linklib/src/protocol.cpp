@@ -51,22 +51,35 @@ int commandWithEcho(PacketExchange& link, const uint8_t* request, uint32_t reque
     return protocolOk;
 }
 
-// Chunked read. Every chunk must come back complete: a short reply would leave
-// part of the caller's buffer without data while the read reports success.
-int readChunks(PacketExchange& link, Command code, Timeouts timeouts, uint32_t address,
-               uint32_t length, uint8_t* buffer) {
+// What a chunked read makes of a reply that brings fewer bytes than asked.
+enum class ShortReply { Fails, AskForTheRest };
+
+// Chunked read, at most 59 bytes per request. With AskForTheRest a short
+// reply keeps the data bytes it carries and the missing rest of the chunk is
+// asked for again from the first missing address, so every byte the caller
+// gets came from the tester; a reply without any data byte fails the read.
+int readChunks(PacketExchange& link, Command code, Timeouts timeouts, ShortReply shortReply,
+               uint32_t address, uint32_t length, uint8_t* buffer) {
     uint8_t request[headerSize];
     uint8_t reply[maxPacket];
-    for (uint32_t offset = 0; offset != length;) {
-        const uint32_t count = std::min(length - offset, maxReadChunk);
-        putHeader(request, code, count, address + offset);
-        uint32_t received = count + headerSize;
-        const ExchangeResult result =
-            link.exchange(request, headerSize, reply, received, timeouts.writeMs, timeouts.readMs);
-        if (result != ExchangeResult::Complete) return exchangeFailed;
-        if (reply[0] != request[0] || reply[1] != request[1]) return echoMismatch;
-        std::memcpy(buffer + offset, reply + headerSize, count);
-        offset += count;
+    for (uint32_t chunkStart = 0; chunkStart != length;) {
+        const uint32_t chunkEnd = chunkStart + std::min(length - chunkStart, maxReadChunk);
+        for (uint32_t offset = chunkStart; offset != chunkEnd;) {
+            const uint32_t count = chunkEnd - offset;
+            putHeader(request, code, count, address + offset);
+            uint32_t received = count + headerSize;
+            const ExchangeResult result = link.exchange(request, headerSize, reply, received,
+                                                        timeouts.writeMs, timeouts.readMs);
+            const bool usable = result == ExchangeResult::Complete ||
+                                (result == ExchangeResult::Short &&
+                                 shortReply == ShortReply::AskForTheRest && received > headerSize);
+            if (!usable) return exchangeFailed;
+            if (reply[0] != request[0] || reply[1] != request[1]) return echoMismatch;
+            const uint32_t carried = received - headerSize;
+            std::memcpy(buffer + offset, reply + headerSize, carried);
+            offset += carried;
+        }
+        chunkStart = chunkEnd;
     }
     return protocolOk;
 }
@@ -74,11 +87,13 @@ int readChunks(PacketExchange& link, Command code, Timeouts timeouts, uint32_t a
 }  // namespace
 
 int readFlash(PacketExchange& link, uint32_t address, uint32_t length, uint8_t* buffer) noexcept {
-    return readChunks(link, CMD_READ_FLASH, readFlashTimeouts, address, length, buffer);
+    return readChunks(link, CMD_READ_FLASH, readFlashTimeouts, ShortReply::AskForTheRest, address,
+                      length, buffer);
 }
 
 int readEeprom(PacketExchange& link, uint32_t address, uint32_t length, uint8_t* buffer) noexcept {
-    return readChunks(link, CMD_READ_EEPROM, readEepromTimeouts, address, length, buffer);
+    return readChunks(link, CMD_READ_EEPROM, readEepromTimeouts, ShortReply::Fails, address, length,
+                      buffer);
 }
 
 int eraseFlashBlocks(PacketExchange& link, uint32_t start, uint32_t length) noexcept {

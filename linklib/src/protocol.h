@@ -19,7 +19,9 @@ inline constexpr uint32_t maxEepromWrite = 16;
 inline constexpr uint32_t eraseBlockSize = 64;
 
 // Reads length bytes from address into buffer, 59 bytes per request. A failed
-// chunk stops at once; chunks already copied stay in buffer.
+// chunk stops at once; bytes already copied stay in buffer. A flash read takes
+// a short reply and asks for the rest of its chunk again; an EEPROM read needs
+// every reply complete.
 int readFlash(PacketExchange& link, uint32_t address, uint32_t length, uint8_t* buffer) noexcept;
 int readEeprom(PacketExchange& link, uint32_t address, uint32_t length, uint8_t* buffer) noexcept;
 

@@ -144,9 +144,10 @@ TEST_F(ExportChecks, FailedOpenClosesThePipeThatDidOpen) {
     }
 }
 
-TEST_F(ExportChecks, BootLoadIsNotAvailableYetAndLeavesTheTesterAlone) {
+TEST_F(ExportChecks, BootLoadOfNoFileLeavesTheTesterAlone) {
     openTester();
-    EXPECT_EQ(TessCommBootLoad("/no/such/file.hex"), UNKNOWN_HEX_FILE_FAILURE);
+    EXPECT_EQ(TessCommBootLoad("/no/such/file.hex"), COULD_NOT_OPEN_FILE);
+    EXPECT_EQ(TessCommBootLoad("/"), COULD_NOT_OPEN_FILE) << "a folder";
     EXPECT_EQ(TessCommBootLoad(nullptr), COULD_NOT_OPEN_FILE);
     EXPECT_EQ(scriptedUsbCallCount(), 0u);
     EXPECT_EQ(TessCommCloseDevice(), OPERATION_SUCCESS) << "the connection stays open";

@@ -1,7 +1,5 @@
 // The flash row commands boot loading builds on, driven through a fake
 // exchange: the row write, its read-back and the comparison.
-#include "boot_load.h"
-#include "ksx4/ksx4_com.h"
 #include "protocol.h"
 
 #include <gtest/gtest.h>
@@ -85,12 +83,6 @@ TEST(FlashRow, ReadBackComparesAllSixteenBytes) {
         EXPECT_EQ(link.sent[0].writeMs, 500u);
         EXPECT_EQ(link.sent[0].readMs, 1000u);
     }
-}
-
-TEST(BootLoad, NotAvailableYetAndSendsNothing) {
-    FakeExchange link;
-    EXPECT_EQ(com::bootLoad(link, "firmware.hex"), UNKNOWN_HEX_FILE_FAILURE);
-    EXPECT_TRUE(link.sent.empty());
 }
 
 }  // namespace

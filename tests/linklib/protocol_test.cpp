@@ -132,8 +132,7 @@ TEST_F(Protocol, BadRepliesFailTheOperationAtOnce) {
     const ReplyFault cases[] = {
         {"flash: code not echoed", readFlash118, 1, SCRIPTED_REPLY_BYTE, 0x04, 0, 1},
         {"flash: count not echoed", readFlash118, 2, SCRIPTED_REPLY_BYTE, 58, 1, 2},
-        {"flash: one byte short", readFlash118, 1, SCRIPTED_REPLY_LENGTH, 63, 0, 1},
-        {"flash: header only", readFlash118, 1, SCRIPTED_REPLY_LENGTH, 5, 0, 1},
+        {"flash: header only, no data byte", readFlash118, 1, SCRIPTED_REPLY_LENGTH, 5, 0, 1},
         {"flash: shorter than header", readFlash118, 2, SCRIPTED_REPLY_LENGTH, 3, 0, 2},
         {"flash: empty", readFlash118, 1, SCRIPTED_REPLY_LENGTH, 0, 0, 1},
         {"flash: more received than asked", readFlash118, 1, SCRIPTED_CLAIM_RECEIVED, 65, 0, 1},
@@ -159,6 +158,50 @@ TEST_F(Protocol, BadRepliesFailTheOperationAtOnce) {
     }
     forgetCalls();
     EXPECT_EQ(readFlash118(), OPERATION_SUCCESS) << "the pipes stay open after such failures";
+}
+
+struct ShortFlashReply {
+    uint32_t exchange;
+    int32_t replyLength;
+};
+
+struct ShortFlashReadCase {
+    const char* name;
+    std::vector<ShortFlashReply> shortReplies;
+    std::vector<std::pair<uint8_t, uint32_t>> requests;  // count, address
+};
+
+// A short flash reply keeps its data bytes and the rest of its chunk is asked
+// for again; the next chunk then starts at its usual address.
+TEST_F(Protocol, ShortFlashRepliesAreCompletedByAskingForTheRest) {
+    const ShortFlashReadCase cases[] = {
+        {"first chunk one byte short", {{1, 63}}, {{59, 0}, {1, 58}, {41, 59}}},
+        {"one data byte, twice", {{1, 6}, {2, 6}}, {{59, 0}, {58, 1}, {57, 2}, {41, 59}}},
+        {"the asked-for rest short again",
+         {{1, 33}, {2, 20}},
+         {{59, 0}, {31, 28}, {16, 43}, {41, 59}}},
+        {"last chunk short", {{2, 45}}, {{59, 0}, {41, 59}, {1, 99}}},
+    };
+    openTester();
+    for (const ShortFlashReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        forgetCalls();
+        for (const ShortFlashReply& r : c.shortReplies) {
+            scriptedUsbFault(r.exchange, SCRIPTED_REPLY_LENGTH, r.replyLength, 0);
+        }
+        std::memset(readBuffer, 0xEE, sizeof readBuffer);
+        ASSERT_EQ(TessCommReadFlashMemory(0, 100, readBuffer), OPERATION_SUCCESS);
+        const auto sent = packets();
+        ASSERT_EQ(sent.size(), c.requests.size());
+        for (size_t i = 0; i < sent.size(); ++i) {
+            const auto [count, address] = c.requests[i];
+            EXPECT_EQ(sent[i].bytes, header(0x01, count, address)) << i;
+            EXPECT_EQ(sent[i].replyAskedFor, count + 5u) << i;
+            EXPECT_EQ(sent[i].readTimeoutMs, 3000u) << i;
+        }
+        EXPECT_EQ(0, std::memcmp(readBuffer, scriptedUsbFlash(), 100));
+        EXPECT_EQ(readBuffer[100], 0xEE) << "nothing past the read";
+    }
 }
 
 TEST_F(Protocol, ChunksCopiedBeforeAFailedChunkStayInTheBuffer) {

@@ -20,6 +20,7 @@ LinkLibrary LinkLibrary::load() {
     bind(library, "TessCommOpenDevice", link.openDevice);
     bind(library, "TessCommCloseDevice", link.closeDevice);
     bind(library, "TessCommResetBoard", link.resetBoard);
+    bind(library, "TessCommBootLoad", link.bootLoad);
     bind(library, "TessCommReadFlashMemory", link.readFlash);
     bind(library, "TessCommReadEEMemory", link.readEeprom);
     bind(library, "TessCommEraseFlash", link.eraseFlash);

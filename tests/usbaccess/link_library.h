@@ -10,6 +10,7 @@ struct LinkLibrary {
     TessCommOpenDeviceFn openDevice = nullptr;
     TessCommCloseDeviceFn closeDevice = nullptr;
     TessCommResetBoardFn resetBoard = nullptr;
+    TessCommBootLoadFn bootLoad = nullptr;
     TessCommReadFlashMemoryFn readFlash = nullptr;
     TessCommReadEEMemoryFn readEeprom = nullptr;
     TessCommEraseFlashFn eraseFlash = nullptr;

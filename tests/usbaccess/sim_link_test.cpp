@@ -179,9 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"2 write-timeout", Operation::ReadEeprom, OPERATION_FAILURE, 0, 1, false},
         FaultCase{"2 read-timeout", Operation::ReadEeprom, OPERATION_FAILURE, 0, 1, false},
         FaultCase{"2 short-reply", Operation::ReadEeprom, OPERATION_FAILURE, 0, 1, false},
-        // The link library refuses short flash replies too: they would leave
-        // part of the caller's buffer unfilled.
-        FaultCase{"2 short-reply", Operation::ReadFlash, OPERATION_FAILURE, 0, 1, false},
+        // A short flash reply is completed by asking for the missing byte.
+        FaultCase{"2 short-reply", Operation::ReadFlash, OPERATION_SUCCESS, 0, 1, false},
         FaultCase{"2 bad-echo", Operation::ReadFlash, OPERATION_FAILURE, 0, 1, false},
         FaultCase{"2 bad-echo", Operation::WriteEeprom, OPERATION_FAILURE, 0, 1, true},
         FaultCase{"2 write-timeout", Operation::WriteEeprom, OPERATION_FAILURE, 0, 1, false},
@@ -189,6 +188,30 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"3 read-timeout", Operation::WriteEeprom, OPERATION_FAILURE, 0, 1, true},
         FaultCase{"2 unplug", Operation::ReadEeprom, OPERATION_FAILURE, OPERATION_FAILURE, 0,
                   false}));
+
+// The report transfer's whole-flash read, with the reply to the chunk that
+// holds each slot's status byte one byte short: every byte still comes from
+// the tester (slot 1's status byte is the very byte such a reply drops).
+TEST_F(SimLinkTest, WholeFlashReadWithShortRepliesAtTheSlotStatusBytesIsExact) {
+    const TesterImage image = sample();
+    plugIn(image);
+    std::string rules;
+    for (uint32_t slot = 0; slot < 8; ++slot) {
+        const uint32_t statusByte = 29952 + 256 * slot + 255;
+        // Exchanges count from 1; each earlier short reply added one request.
+        rules += std::to_string(statusByte / 59 + 1 + slot) + " short-reply\n";
+    }
+    sim::setFaults(dir, rules);
+    auto link = LinkLibrary::load();
+    ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+
+    std::vector<uint8_t> flash(32767);
+    std::transform(image.flash.begin(), image.flash.begin() + 32767, flash.begin(),
+                   [](uint8_t b) { return static_cast<uint8_t>(~b); });
+    ASSERT_EQ(link.readFlash(0, 32767, flash.data()), OPERATION_SUCCESS);
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), image.flash.begin()));
+    EXPECT_EQ(flash[kReportsStart + 255], image.flash[kReportsStart + 255]);
+}
 
 // A damaged state is no tester, and the simulator leaves it as it is.
 struct DamageCase {
