@@ -4,6 +4,7 @@
 #include "transfer_fixture.h"
 
 #include "core/end_program.h"
+#include "settings/memory_map.h"
 
 namespace ksx4::test {
 namespace {
@@ -112,6 +113,30 @@ TEST_F(TransferTest, TesterUnpluggedAndNotReturnedEndsWithoutWriting) {
 
     EXPECT_TRUE(workbooks().isEmpty());
     EXPECT_EQ(eraseIndicator(), 0);
+}
+
+// A tester whose firmware always cuts the same flash reply short: the rest
+// of the chunk is asked for again, so the slot's status byte comes from the
+// tester and every stored report becomes a workbook before the reports are
+// erased. (Were the short reply a failed read, all 11 passes would fail.)
+TEST_F(TransferTest, ShortReplyAtASlotStatusByteStillWritesEveryWorkbook) {
+    auto image = ksx4Tester();
+    for (int slot = 1; slot <= 8; ++slot) sim::storeReport(image, false, slot, timedReport("Loc"));
+    putTester(image);
+    const int statusByte = flash::slotBase(1) + flash::kSlotStatusOffset;
+    const int exchangesToTheShortReply = kTypeExchanges + kEepromExchanges + statusByte / 59 + 1;
+    std::string rules;
+    for (int pass = 1; pass <= 11; ++pass) {
+        rules += std::to_string(pass * exchangesToTheShortReply) + " short-reply\n";
+    }
+    sim::setFaults(simDir, rules);
+
+    transfer();
+
+    EXPECT_EQ(workbooks().size(), 8);
+    EXPECT_EQ(ui.status(), "Transferred all reports.  Ready...");
+    EXPECT_EQ(eraseIndicator(), 0x5555);
+    EXPECT_EQ(outcome, Outcome::Done);
 }
 
 }  // namespace
