@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the Windows cross-build of the
-# link library with its export check, the optimised build, and the
+# Sets everything up and runs every test: the Windows cross-builds of the
+# link library with their export check and Wine run, the optimised build, and the
 # AddressSanitizer + UndefinedBehaviorSanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +14,7 @@ scripts/check-format.sh
 # The Windows build of the link library first, so that the test summary of
 # the sanitizer build is the last thing printed.
 scripts/check-windows-dll.sh
+scripts/check-windows-wine.sh
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$jobs"
