@@ -74,6 +74,10 @@ int runKsx4ctl(const QStringList& arguments, CtlContext& context) {
         context.out << kUsage;
         return kExitDone;
     }
+    if (command == QLatin1String("--version")) {
+        context.out << "ksx4ctl " KSX4_PROJECT_VERSION "\n";
+        return kExitDone;
+    }
     if (command != QLatin1String("transfer")) {
         return usageError(context, QStringLiteral("unknown command: ") + command);
     }
