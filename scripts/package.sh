@@ -25,6 +25,9 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFI
 cmake --build "$build" -j "${KSX4_JOBS:-$(nproc)}"
 
 rm -f "$build"/ksx4-assistant_*.deb
-(cd "$build" && cpack -G DEB >/dev/null)
+if ! (cd "$build" && cpack -G DEB >cpack.log 2>&1); then
+  cat "$build/cpack.log" >&2
+  exit 1
+fi
 deb=$(ls "$build"/ksx4-assistant_*.deb)
 echo "Wrote $deb ($(du -k "$deb" | cut -f1) KiB)"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the Windows cross-builds of the
-# link library with their export check and Wine run, the optimised build, and the
-# AddressSanitizer + UndefinedBehaviorSanitizer build.
+# link library (export check, Wine run), the Debian package and its checks,
+# the optimised build, and the AddressSanitizer + UndefinedBehaviorSanitizer
+# build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,7 @@ scripts/check-format.sh
 # the sanitizer build is the last thing printed.
 scripts/check-windows-dll.sh
 scripts/check-windows-wine.sh
+scripts/check-package.sh
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$jobs"
