@@ -13,9 +13,9 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$build" --target ksx4_com_wine_tests -j "${KSX4_JOBS:-$(nproc)}"
 
 # Debian 12's wine64 installs only /usr/lib/wine/wine64; other setups name it
-# wine64 or wine on the PATH.
+# wine64 or wine on the PATH. KSX4_WINE names another one.
 wine=
-for candidate in wine64 /usr/lib/wine/wine64 wine; do
+for candidate in ${KSX4_WINE:-} wine64 /usr/lib/wine/wine64 wine; do
   if command -v "$candidate" >/dev/null; then
     wine=$(command -v "$candidate")
     break
