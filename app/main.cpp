@@ -1,9 +1,11 @@
-// ksx4_assistant: start-up, then the main window's event loop.
+// ksx4_assistant: the program's wiring (the state, the one operation runner,
+// the windows with their handlers), start-up, then the event loop.
 #include "core/clock.h"
 #include "core/main_window.h"
+#include "core/operation_runner.h"
 #include "core/program_state.h"
 #include "platform/link_library.h"
-#include "platform/qt_operator.h"
+#include "platform/qt/qt_operator.h"
 #include "report/transfer.h"
 
 #include <QApplication>
@@ -11,10 +13,12 @@
 
 namespace {
 
-ksx4::MainWindowOperations mainWindowOperations() {
-    ksx4::MainWindowOperations operations;
-    operations.transferReports = ksx4::cmddownloaddata_Click;
-    return operations;
+ksx4::MainWindowHandlers mainWindowHandlers() {
+    ksx4::MainWindowHandlers handlers;
+    handlers.transferReports = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
+        ksx4::cmddownloaddata_Click(state);
+    };
+    return handlers;
 }
 
 }  // namespace
@@ -29,10 +33,13 @@ int main(int argc, char* argv[]) {
 
     ksx4::SteadyClock clock;
     ksx4::LinkLibrary link;  // loaded at its first call
-    ksx4::MainWindow window(mainWindowOperations());
+    ksx4::MainWindow window(mainWindowHandlers());
     ksx4::QtOperator ui(&window, window.statusField(), window.statusList());
     ksx4::ProgramState state(ui, clock, link);
-    window.attach(state, ui);
+    // Closing the main window runs its exit sequence; the other windows go
+    // with it.
+    ksx4::OperationRunner runner(ui, [] { QApplication::closeAllWindows(); });
+    window.attach(state, runner);
 
     if (!window.start()) return 0;
     return QApplication::exec();

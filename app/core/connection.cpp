@@ -1,19 +1,18 @@
 #include "core/connection.h"
 
+#include "core/device_count_poll.h"
 #include "core/end_program.h"
+#include "core/fatal_ending.h"
 #include "core/operator.h"
 #include "core/pause.h"
 #include "core/program_state.h"
 #include "platform/link_library.h"
-#include "settings/memory_map.h"
 
 #include <array>
 
 namespace ksx4 {
 namespace {
 
-// waitForTester polls the device count this many times per round.
-constexpr int kDeviceCountPolls = 2001;
 // openTesterConnection tries to open this many times.
 constexpr int kOpenAttempts = 501;
 constexpr int64_t kRoundPauseMs = 1000;
@@ -37,24 +36,17 @@ QString returnCodeName(int32_t code) {
 }
 
 int16_t waitForTester(ProgramState& state) {
-    const QString prefix = QStringLiteral("TessCommGetDeviceCount = ");
     for (;;) {
         pauseMs(state, kRoundPauseMs);
         QStringList lines;
-        bool found = false;
-        for (int poll = 0; poll < kDeviceCountPolls && !found; ++poll) {
-            const int32_t count = state.link.getDeviceCount();
-            lines.append(prefix + QString::number(count));
-            found = count == 1;
-        }
+        const bool found = pollDeviceCount(state.link, &lines) == 1;
         // One append per round keeps the list fast with thousands of lines.
         state.ui.appendToList(lines);
         if (found) return 0;
 
         const Answer answer =
-            state.ui.message(QStringLiteral("Unable to find a connected KSX-4") + kCrLf + kCrLf +
-                                 QStringLiteral("Connect KSX-4 to the PC USB port"),
-                             Buttons::OkCancel, Icon::Critical);
+            state.ui.askToConnectTester(QStringLiteral("Unable to find a connected KSX-4") + kCrLf +
+                                        kCrLf + QStringLiteral("Connect KSX-4 to the PC USB port"));
         if (answer == Answer::Cancel) return 2;
         state.ui.processEvents();
     }
@@ -71,29 +63,15 @@ void openTesterConnection(ProgramState& state, bool showOpening) {
         result = state.link.openDevice(0);
         if (result == OPERATION_SUCCESS) return;
     }
-    state.ui.message(QStringLiteral("Unable to Open KSX-4. Return Value: ") +
-                         QString::number(result) + kCrLf + kCrLf + returnCodeName(result) + kCrLf +
-                         kCrLf + QStringLiteral("Exiting Program"),
-                     Buttons::Ok, Icon::Critical);
-    throw EndProgram{};
+    endProgramWithMessage(
+        state, QStringLiteral("Unable to Open KSX-4. Return Value: ") + QString::number(result),
+        result);
 }
 
 void closeTesterConnection(ProgramState& state) {
     const int32_t result = state.link.closeDevice();
     if (result == OPERATION_SUCCESS) return;
-    state.ui.message(QStringLiteral("Unable to Close KSX-4") + kCrLf + kCrLf +
-                         returnCodeName(result) + kCrLf + kCrLf + QStringLiteral("Exiting Program"),
-                     Buttons::Ok, Icon::Critical);
-    throw EndProgram{};
-}
-
-uint16_t readTesterType(ProgramState& state) {
-    std::array<uint8_t, eeprom::kSerialNumber.length> serialBytes{};
-    const int32_t result = state.link.readEEMemory(
-        eeprom::kSerialNumber.address, eeprom::kSerialNumber.length, serialBytes.data());
-    if (result != OPERATION_SUCCESS) return kTypeUnknown;
-    const uint32_t serial = serialBytes[0] * 256u + serialBytes[1];
-    return serial >= eeprom::kPaSerialBase ? kKsx4Pa : kKsx4;
+    endProgramWithMessage(state, QStringLiteral("Unable to Close KSX-4"), result);
 }
 
 }  // namespace ksx4

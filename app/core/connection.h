@@ -1,7 +1,8 @@
 #pragma once
 // The routines every operation uses around the link library: waiting for
 // exactly one tester, opening and closing the connection with their fixed
-// messages, naming return codes and reading the tester's kind.
+// messages, and naming return codes. (readTesterType reads a field of the
+// memory map and lives with it, in the settings.)
 #include <QString>
 
 #include <cstdint>
@@ -11,12 +12,12 @@ namespace ksx4 {
 struct ProgramState;
 
 // The start procedure: hides the engineering menu entries (through
-// MainWindowControls), closes any connection twice and polls until exactly
+// MainWindowForm), closes any connection twice and polls until exactly
 // one tester is attached ("Found KSX-4", then "Ready"). Throws EndProgram
 // when the user cancels the search or the link library cannot be loaded
 // (after showing the loader's description).
-class MainWindowControls;
-void startProgram(ProgramState& state, MainWindowControls& window);
+class MainWindowForm;
+void startProgram(ProgramState& state, MainWindowForm& window);
 
 // 0: exactly one tester is attached; 2: the user cancelled.
 int16_t waitForTester(ProgramState& state);
@@ -27,9 +28,6 @@ void openTesterConnection(ProgramState& state, bool showOpening = true);
 
 // Closes the connection; a failure ends the program after its message.
 void closeTesterConnection(ProgramState& state);
-
-// 0 KSX-4, 1 KSX-4-PA, 2 could not be read.
-uint16_t readTesterType(ProgramState& state);
 
 // "OPERATION_SUCCESS" .. "MEMORY_OPERATION_OVERRUN"; above 12 "UNKNOWN_ERROR";
 // negative codes give empty text.

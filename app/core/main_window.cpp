@@ -3,12 +3,12 @@
 #include "core/center_window.h"
 #include "core/connection.h"
 #include "core/help_texts.h"
+#include "core/main_window_button.h"
+#include "core/operation_runner.h"
 #include "core/operator.h"
 #include "core/program_state.h"
 #include "core/status_list_model.h"
-#include "core/wrapping_button.h"
 #include "platform/link_library.h"
-#include "platform/qt_operator.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -56,17 +56,8 @@ QFont fittedFont(QFont font, const QString& text, const QSize& area) {
 
 }  // namespace
 
-MainWindow::MainWindow(MainWindowOperations operations, QWidget* parent)
-    : QMainWindow(parent),
-      operations_(std::move(operations)),
-      runner_({[this](bool running) { setOperationsEnabled(!running); },
-               [this] {
-                   close();
-                   QCoreApplication::quit();
-               },
-               [this](const QString& description) {
-                   if (ui_) ui_->message(description, Buttons::Ok, Icon::None, {});
-               }}) {
+MainWindow::MainWindow(MainWindowHandlers handlers, QWidget* parent)
+    : QMainWindow(parent), handlers_(std::move(handlers)) {
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(kProgramTitle);
     setWindowIcon(QIcon(QStringLiteral(":/ksx4/logo.png")));
@@ -111,13 +102,13 @@ void MainWindow::buildControls() {
     cmddownloaddata_->setObjectName(QStringLiteral("cmddownloaddata"));
     cmddownloaddata_->setGeometry(twipRect(120, 1800, 1215, 1095));
     connect(cmddownloaddata_, &QPushButton::clicked, this,
-            [this] { runOperation(operations_.transferReports); });
+            [this] { runHandler(handlers_.transferReports); });
 
     cmdloadflash_ = new WrappingButton(QStringLiteral("Update Firmware"), client);
     cmdloadflash_->setObjectName(QStringLiteral("cmdloadflash"));
     cmdloadflash_->setGeometry(twipRect(1800, 1800, 1215, 1095));
     connect(cmdloadflash_, &QPushButton::clicked, this,
-            [this] { runOperation(operations_.updateFirmware); });
+            [this] { runHandler(handlers_.updateFirmware); });
 
     cmdexit_ = new WrappingButton(QStringLiteral("Exit"), client);
     cmdexit_->setObjectName(QStringLiteral("cmdexit"));
@@ -146,6 +137,9 @@ void MainWindow::buildControls() {
         auto* box = new QCheckBox(caption, client);
         box->setObjectName(QString::fromLatin1(name));
         box->setGeometry(where);
+        // A check box fills its background in the button colour unless told
+        // otherwise: make it fill in the window colour, set to white.
+        box->setBackgroundRole(QPalette::Window);
         box->setAutoFillBackground(true);
         QPalette palette = box->palette();
         palette.setColor(QPalette::Window, Qt::white);
@@ -168,10 +162,10 @@ void MainWindow::buildControls() {
 }
 
 QAction* MainWindow::addOperationEntry(QMenu* menu, const char* name, const QString& caption,
-                                       const Operation& operation) {
+                                       const MainWindowHandler& handler) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QString::fromLatin1(name));
-    connect(action, &QAction::triggered, this, [this, &operation] { runOperation(operation); });
+    connect(action, &QAction::triggered, this, [this, &handler] { runHandler(handler); });
     operationEntries_.append(action);
     return action;
 }
@@ -180,13 +174,13 @@ void MainWindow::buildMenus() {
     QMenu* mnufile = menuBar()->addMenu(QStringLiteral("&File"));
     mnufile->setObjectName(QStringLiteral("mnufile"));
     mnuManCal_ = addOperationEntry(mnufile, "mnuManCal", QStringLiteral("&Noise Level Calibration"),
-                                   operations_.noiseCalibration);
+                                   handlers_.noiseCalibration);
     mnuManTest_ = addOperationEntry(mnufile, "mnuManTest", QStringLiteral("&Noise Level Test"),
-                                    operations_.noiseTest);
+                                    handlers_.noiseTest);
     mnuEngCal_ = addOperationEntry(mnufile, "mnuEngCal", QStringLiteral("&EEPROM Access "),
-                                   operations_.eepromAccess);
+                                   handlers_.eepromAccess);
     addOperationEntry(mnufile, "mnuErase", QStringLiteral("&Erase Reports in KSX-4"),
-                      operations_.eraseReports);
+                      handlers_.eraseReports);
     QAction* mnuexit = mnufile->addAction(QStringLiteral("&Exit"));
     mnuexit->setObjectName(QStringLiteral("mnuexit"));
     connect(mnuexit, &QAction::triggered, this, [this] { close(); });
@@ -194,9 +188,9 @@ void MainWindow::buildMenus() {
     QMenu* mnuSet = menuBar()->addMenu(QStringLiteral("&Set"));
     mnuSet->setObjectName(QStringLiteral("mnuSet"));
     addOperationEntry(mnuSet, "mnuReportNames", QStringLiteral("&Report Names"),
-                      operations_.reportNames);
+                      handlers_.reportNames);
     addOperationEntry(mnuSet, "mnuOKBADLimits", QStringLiteral("&OK/BAD Limits"),
-                      operations_.okBadLimits);
+                      handlers_.okBadLimits);
 
     QMenu* mnuhelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuhelp->setObjectName(QStringLiteral("mnuhelp"));
@@ -208,15 +202,16 @@ void MainWindow::buildMenus() {
     connect(about, &QAction::triggered, this, [this] { showAbout(); });
 }
 
-void MainWindow::attach(ProgramState& state, QtOperator& ui) {
+void MainWindow::attach(ProgramState& state, OperationRunner& runner) {
     state_ = &state;
-    ui_ = &ui;
+    runner_ = &runner;
+    runner.addControls([this](bool enabled) { setOperationsEnabled(enabled); });
 }
 
 bool MainWindow::start() {
-    if (!state_) return false;
-    runner_.run([this] { startProgram(*state_, *this); });
-    return !runner_.programEnded();
+    if (!state_ || !runner_) return false;
+    runner_->run([this] { startProgram(*state_, *this); });
+    return !runner_->programEnded();
 }
 
 void MainWindow::hideEngineeringEntries() {
@@ -235,9 +230,9 @@ void MainWindow::showMainWindow() {
     show();
 }
 
-void MainWindow::runOperation(const Operation& operation) {
-    if (!operation || !state_) return;
-    runner_.run([this, &operation] { operation(*state_); });
+void MainWindow::runHandler(const MainWindowHandler& handler) {
+    if (!handler || !state_ || !runner_) return;
+    runner_->run([this, &handler] { handler(*state_, *this); });
 }
 
 void MainWindow::setOperationsEnabled(bool enabled) {
@@ -250,11 +245,11 @@ void MainWindow::setOperationsEnabled(bool enabled) {
 }
 
 void MainWindow::showAbout() {
-    if (ui_) ui_->message(aboutText(), Buttons::Ok, Icon::Information, kAboutTitle);
+    if (state_) state_->ui.message(aboutText(), Buttons::Ok, Icon::Information, kAboutTitle);
 }
 
 void MainWindow::showHelp() {
-    if (ui_) ui_->message(helpText(), Buttons::Ok, Icon::Information, kHelpTitle);
+    if (state_) state_->ui.message(helpText(), Buttons::Ok, Icon::Information, kHelpTitle);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -272,12 +267,9 @@ void MainWindow::exitSequence() {
             // Nothing was ever opened.
         }
     }
-    if (runner_.isRunning() && ui_) {
-        // The operation unwinds at its next pause; the runner then ends the
-        // program.
-        ui_->requestEnd();
-        return;
-    }
+    // While an operation runs, it unwinds at its next pause and the runner
+    // then ends the program.
+    if (runner_ && !runner_->requestExit()) return;
     QCoreApplication::quit();
 }
 

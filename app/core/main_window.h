@@ -2,9 +2,8 @@
 // frmmain: the program's only permanent window. The product title, the
 // status field txtinfo, three large buttons and the menus; below the visible
 // client area a debug area with the status list List1 and two check boxes.
-#include "core/main_window_controls.h"
-#include "core/main_window_operations.h"
-#include "core/operation_runner.h"
+#include "core/main_window_form.h"
+#include "core/main_window_handlers.h"
 
 #include <QMainWindow>
 
@@ -15,19 +14,20 @@ class QPushButton;
 
 namespace ksx4 {
 
-class QtOperator;
+class OperationRunner;
+struct ProgramState;
 class StatusListModel;
 
-class MainWindow final : public QMainWindow, public MainWindowControls {
+class MainWindow final : public QMainWindow, public MainWindowForm {
   public:
-    explicit MainWindow(MainWindowOperations operations, QWidget* parent = nullptr);
+    explicit MainWindow(MainWindowHandlers handlers, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Connects the window to the program once the operator and state exist.
-    void attach(ProgramState& state, QtOperator& ui);
+    // Connects the window to the program once the operator (which writes
+    // into this window's status field), the state and the runner exist.
+    void attach(ProgramState& state, OperationRunner& runner);
     // Runs the start procedure; false when it ended the program.
     bool start();
-    bool programEnded() const { return runner_.programEnded(); }
 
     QLineEdit* statusField() const { return txtinfo_; }
     StatusListModel* statusList() const { return listModel_; }
@@ -43,17 +43,16 @@ class MainWindow final : public QMainWindow, public MainWindowControls {
     void buildControls();
     void buildMenus();
     QAction* addOperationEntry(QMenu* menu, const char* name, const QString& caption,
-                               const Operation& operation);
-    void runOperation(const Operation& operation);
+                               const MainWindowHandler& handler);
+    void runHandler(const MainWindowHandler& handler);
     void setOperationsEnabled(bool enabled);
     void showAbout();
     void showHelp();
     void exitSequence();
 
-    MainWindowOperations operations_;
-    OperationRunner runner_;
+    MainWindowHandlers handlers_;
     ProgramState* state_ = nullptr;
-    QtOperator* ui_ = nullptr;
+    OperationRunner* runner_ = nullptr;
     bool engineeringHidden_ = false;
     bool exiting_ = false;
 

@@ -1,31 +1,51 @@
 #include "core/operation_runner.h"
 
 #include "core/end_program.h"
+#include "core/operator.h"
 
 #include <exception>
 
 namespace ksx4 {
 
+void OperationRunner::addControls(std::function<void(bool enabled)> setEnabled) {
+    if (running_ || ended_) setEnabled(false);
+    controls_.push_back(std::move(setEnabled));
+}
+
+void OperationRunner::setControlsEnabled(bool enabled) {
+    for (const auto& setEnabled : controls_) setEnabled(enabled);
+}
+
 bool OperationRunner::run(const std::function<void()>& operation) {
     if (running_ || ended_) return false;
     running_ = true;
-    if (hooks_.setRunning) hooks_.setRunning(true);
+    setControlsEnabled(false);
     bool end = false;
     try {
         operation();
     } catch (const EndProgram&) {
         end = true;
     } catch (const std::exception& error) {
-        if (hooks_.showError) hooks_.showError(QString::fromLocal8Bit(error.what()));
+        ui_.message(QString::fromLocal8Bit(error.what()));
     }
     running_ = false;
-    if (end) {
+    if (end || ui_.endRequested()) {
+        // The controls stay disabled: nothing starts any more.
         ended_ = true;
-        if (hooks_.endProgram) hooks_.endProgram();
+        if (endProgram_) endProgram_();
         return true;
     }
-    if (hooks_.setRunning) hooks_.setRunning(false);
+    setControlsEnabled(true);
     return true;
+}
+
+bool OperationRunner::requestExit() {
+    if (!running_) {
+        ended_ = true;
+        return true;
+    }
+    ui_.requestEnd();
+    return false;
 }
 
 }  // namespace ksx4

@@ -1,35 +1,49 @@
 #pragma once
-// Runs the operations the main window starts, one at a time. An operation
-// that ends the program (EndProgram) unwinds to here; the runner then asks
-// the window to close. While one runs, starting another is refused, so that
-// an operation waiting in a pause can never be overlapped by a second one
-// (an "Erase Reports" during a transfer would erase reports never written).
+// Runs every operation of every window, one at a time program-wide. While one
+// runs, the controls that would start another are disabled in every window,
+// and a start that still arrives (a click queued during a pause) is refused:
+// an "Erase Reports" during a transfer would erase reports never written.
+// An operation that ends the program (EndProgram) unwinds to here; the runner
+// then ends the program.
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace ksx4 {
 
+class Operator;
+
 class OperationRunner {
   public:
-    struct Hooks {
-        // true while an operation runs: disable the controls that start one.
-        std::function<void(bool running)> setRunning;
-        // The operation ended the program: close the main window, quit.
-        std::function<void()> endProgram;
-        // An error nothing inside the operation caught: its description.
-        std::function<void(const QString& description)> showError;
-    };
+    // ui: shows an error nothing inside the operation caught, and receives the
+    // end request of an exit during an operation. endProgram: closes every
+    // window and leaves the event loop.
+    OperationRunner(Operator& ui, std::function<void()> endProgram)
+        : ui_(ui), endProgram_(std::move(endProgram)) {}
 
-    explicit OperationRunner(Hooks hooks) : hooks_(std::move(hooks)) {}
+    // A window's controls that start operations: called with false when an
+    // operation starts and with true when it has ended.
+    void addControls(std::function<void(bool enabled)> setEnabled);
 
-    // false when another operation is still running (nothing is started).
+    // false when another operation is running or the program has ended
+    // (nothing is started).
     bool run(const std::function<void()>& operation);
+
+    // The exit sequence: true when the program may end at once. While an
+    // operation runs, it is asked to end at its next pause instead, and the
+    // runner ends the program once it has unwound.
+    bool requestExit();
+
     bool isRunning() const { return running_; }
     bool programEnded() const { return ended_; }
 
   private:
-    Hooks hooks_;
+    void setControlsEnabled(bool enabled);
+
+    Operator& ui_;
+    std::function<void()> endProgram_;
+    std::vector<std::function<void(bool)>> controls_;
     bool running_ = false;
     bool ended_ = false;
 };

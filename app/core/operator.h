@@ -2,6 +2,8 @@
 // The one narrow way operations reach the user: messages, prompts, dialogs,
 // the status field and list, and pauses that keep the window alive. The GUI
 // implements it with Qt dialogs; tests with a scripted operator.
+#include "core/end_program.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -48,6 +50,13 @@ class Operator {
     virtual FileDialogResult saveFileDialog(const FileDialogRequest& request) = 0;
     virtual FileDialogResult openFileDialog(const FileDialogRequest& request) = 0;
 
+    // A question asked while no single tester answers ("Connect KSX-4 to the
+    // PC USB port"): OK looks again, Cancel gives up. A console answering for
+    // its user gives up after a while instead of asking for ever.
+    virtual Answer askToConnectTester(const QString& text) {
+        return message(text, Buttons::OkCancel, Icon::Critical);
+    }
+
     // The status field txtinfo.
     virtual void setStatus(const QString& text) = 0;
     virtual QString status() const = 0;
@@ -56,8 +65,23 @@ class Operator {
 
     // Processes pending window events, waiting up to maxWait for more. The
     // scripted operator advances its virtual clock by maxWait instead.
+    // Once the user has asked to end the program, it throws EndProgram
+    // instead, so the running operation unwinds at its next pause.
     virtual void processEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{
                                    0}) = 0;
+
+    // The exit sequence ran while an operation was running.
+    void requestEnd() { endRequested_ = true; }
+    bool endRequested() const { return endRequested_; }
+
+  protected:
+    // The last step of every processEvents.
+    void endIfRequested() const {
+        if (endRequested_) throw EndProgram{};
+    }
+
+  private:
+    bool endRequested_ = false;
 };
 
 }  // namespace ksx4

@@ -1,6 +1,7 @@
 #include "core/connection.h"
+#include "core/device_count_poll.h"
 #include "core/end_program.h"
-#include "core/main_window_controls.h"
+#include "core/main_window_form.h"
 #include "core/operator.h"
 #include "core/pause.h"
 #include "core/program_state.h"
@@ -8,18 +9,6 @@
 
 namespace ksx4 {
 namespace {
-
-constexpr int kDeviceCountPolls = 2001;
-
-// Polls until a count of exactly one or the polls run out; the last count.
-int32_t pollDeviceCount(LinkLibrary& link) {
-    int32_t count = 0;
-    for (int poll = 0; poll < kDeviceCountPolls; ++poll) {
-        count = link.getDeviceCount();
-        if (count == 1) break;
-    }
-    return count;
-}
 
 void discoverTester(ProgramState& state) {
     for (;;) {
@@ -34,12 +23,12 @@ void discoverTester(ProgramState& state) {
         Answer answer;
         if (count == 0) {
             state.ui.setStatus(QStringLiteral("KSX-4 not found"));
-            answer = state.ui.message(QStringLiteral("Connect KSX-4 to the PC USB port"),
-                                      Buttons::OkCancel, Icon::Critical);
+            answer =
+                state.ui.askToConnectTester(QStringLiteral("Connect KSX-4 to the PC USB port"));
         } else {
             state.ui.setStatus(QStringLiteral("Found more than one KSX-4"));
-            answer = state.ui.message(QStringLiteral("Only connect one KSX-4 at a time"),
-                                      Buttons::OkCancel, Icon::Critical);
+            answer =
+                state.ui.askToConnectTester(QStringLiteral("Only connect one KSX-4 at a time"));
         }
         if (answer == Answer::Cancel) {
             state.ui.setStatus(QStringLiteral("Exiting"));
@@ -53,7 +42,7 @@ void discoverTester(ProgramState& state) {
 
 }  // namespace
 
-void startProgram(ProgramState& state, MainWindowControls& window) {
+void startProgram(ProgramState& state, MainWindowForm& window) {
     window.hideEngineeringEntries();
     try {
         // Clears whatever connection an earlier run left; the first call also

@@ -5,7 +5,10 @@
 #include "report/flash_fields.h"
 #include "report/record_layout.h"
 #include "report/report_texts.h"
+#include "report/template_plan.h"
+#include "report/transfer_session.h"
 #include "settings/memory_map.h"
+#include "settings/tester_texts.h"
 
 #include <array>
 #include <optional>
@@ -23,40 +26,23 @@ constexpr uint32_t kRetransmitsShownInFull = 250;
 // Stops the filling; the cells written so far stay.
 struct FillStopped {};
 
-// Space-only trim: the texts are blank-filled, other characters are kept.
-QString withoutBlanks(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == u' ') ++first;
-    while (last > first && text[last - 1] == u' ') --last;
-    return text.mid(first, last - first);
-}
-
 struct FormRows {
     const record::Layout& layout;
-    int firstSegmentRow;
-    int firstDeviceRow;
-    int rowsPerDevice;
-    int noDeviceSummaryRow;
+    const LayoutRows& rows;
     QString fieldbusBand, lowBand, highBand;  // label suffixes
 };
 
 class ReportFiller {
   public:
-    ReportFiller(ProgramState& state, const FormRows& form, int slot, int base,
-                 const QLocale& locale)
-        : state_(state),
-          sheet_(*state.reportSheet),
-          form_(form),
-          slot_(slot),
-          base_(base),
-          locale_(locale) {}
+    ReportFiller(ProgramState& state, xls::Worksheet& sheet, const FormRows& form, int slot,
+                 int base, const QLocale& locale)
+        : state_(state), sheet_(sheet), form_(form), slot_(slot), base_(base), locale_(locale) {}
 
     void fill(uint16_t deviceEntryCount) {
         titleRows();
         segmentRows();
         const uint16_t devices = deviceTable(deviceEntryCount);
-        const int summaryRow = devices == 0 ? form_.noDeviceSummaryRow : row_ + 1;
+        const int summaryRow = devices == 0 ? form_.rows.noDeviceSummaryRow : row_ + 1;
         put(u'D', summaryRow, summarySentence(badCount_, warnCount_));
         sheet_.range(QStringLiteral("A1")).select();
     }
@@ -75,7 +61,7 @@ class ReportFiller {
 
     void segmentRows() {
         const record::Layout& l = form_.layout;
-        row_ = form_.firstSegmentRow;
+        row_ = form_.rows.segmentGridFirst;
         const uint16_t voltage = word(l.voltage);
         // The voltage limit is shown in volts, so it must be a number.
         if (limitText(eeprom::kVoltageLimit).isEmpty()) throw FillStopped{};
@@ -133,14 +119,14 @@ class ReportFiller {
     // a block lands where the template expects none.
     uint16_t deviceTable(uint16_t deviceEntryCount) {
         const record::Layout& l = form_.layout;
-        row_ = form_.firstDeviceRow;
+        row_ = form_.rows.firstDeviceRow();
         uint16_t devices = 0;
         for (int entry = 1; entry <= record::kDeviceEntryCount; ++entry) {
             const int offset = record::deviceEntryOffset(l, entry);
             if (byte(offset + l.entryStatus) == record::kEntryEmpty) continue;
             if (++devices > deviceEntryCount) throw FillStopped{};
             deviceBlock(l, offset);
-            row_ += form_.rowsPerDevice;
+            row_ += form_.rows.rowsPerDevice;
         }
         if (devices != deviceEntryCount) throw FillStopped{};
         return devices;
@@ -149,12 +135,12 @@ class ReportFiller {
     uint8_t byte(int offset) const { return flashByte(state_, base_ + offset); }
     uint16_t word(int offset) const { return flashWord(state_, base_ + offset); }
     QString moment(int offset) const {
-        return withoutBlanks(
+        return trimBlanks(
             readFlashField(state_, base_ + offset, 4, FlashFieldKind::TimeStamp, locale_));
     }
 
     QString reportName() const {
-        return withoutBlanks(readEepromField(state_, eeprom::reportName(slot_)));
+        return trimBlanks(readEepromField(state_, eeprom::reportName(slot_)));
     }
 
     // A limit's text, read once per report so that an undecodable word shows
@@ -304,29 +290,27 @@ class ReportFiller {
 
 }  // namespace
 
-bool fillReport(ProgramState& state, int slot, int slotBase, uint16_t deviceEntryCount) {
-    return fillReport(state, slot, slotBase, deviceEntryCount, QLocale::system());
+bool fillReport(ProgramState& state, TransferSession& session, int slot, int slotBase,
+                uint16_t deviceEntryCount) {
+    return fillReport(state, session, slot, slotBase, deviceEntryCount, QLocale::system());
 }
 
-bool fillReport(ProgramState& state, int slot, int slotBase, uint16_t deviceEntryCount,
-                const QLocale& locale) {
-    if (state.reportSheet == nullptr || slot < 1 || slot > eeprom::kLocationCount || slotBase < 0 ||
-        slotBase > flash::kSize - flash::kSlotSize) {
+bool fillReport(ProgramState& state, TransferSession& session, int slot, int slotBase,
+                uint16_t deviceEntryCount, const QLocale& locale) {
+    if (session.reportSheet == nullptr || slot < 1 || slot > eeprom::kLocationCount ||
+        slotBase < 0 || slotBase > flash::kSize - flash::kSlotSize) {
         return false;
     }
     if (state.testerType != kKsx4 && state.testerType != kKsx4Pa) return false;
     const bool profibusPa = state.testerType == kKsx4Pa;
-    const FormRows form = profibusPa ? FormRows{record::kProfibusPa, 5, 21, 6, 20, {}, {}, {}}
-                                     : FormRows{record::kFieldbus,
-                                                7,
-                                                29,
-                                                5,
-                                                28,
-                                                QStringLiteral(" (9KHz-40KHz)"),
-                                                QStringLiteral(" (50Hz-4KHz)"),
-                                                QStringLiteral(" (90KHz-350KHz)")};
+    const LayoutRows& rows = layoutRows(profibusPa);
+    const FormRows form =
+        profibusPa ? FormRows{record::kProfibusPa, rows, {}, {}, {}}
+                   : FormRows{record::kFieldbus, rows, QStringLiteral(" (9KHz-40KHz)"),
+                              QStringLiteral(" (50Hz-4KHz)"), QStringLiteral(" (90KHz-350KHz)")};
     try {
-        ReportFiller(state, form, slot, slotBase, locale).fill(deviceEntryCount);
+        ReportFiller(state, *session.reportSheet, form, slot, slotBase, locale)
+            .fill(deviceEntryCount);
         return true;
     } catch (const xls::SpreadsheetError&) {
         return false;

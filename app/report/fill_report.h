@@ -1,6 +1,6 @@
 #pragma once
 // Writes one stored report's values, limits, judgements, device table and
-// summary into the template in state.reportSheet.
+// summary into the template in session.reportSheet.
 #include <QLocale>
 
 #include <cstdint>
@@ -8,15 +8,18 @@
 namespace ksx4 {
 
 struct ProgramState;
+struct TransferSession;
 
-// False on any failure, without a message of its own. A limit that the
-// EEPROM image cannot give (its decoder has shown why) is such a failure: no
-// measurement is judged against an unknown limit. So is a deviceEntryCount
-// that disagrees with the slot's device table, or a slot outside the image.
+// False on any failure, without a message of its own: a voltage limit that
+// the EEPROM image cannot give (it is shown in volts, so it must be a
+// number), a deviceEntryCount that disagrees with the slot's device table,
+// or a slot outside the image. Any other limit the image cannot give (its
+// decoder has shown why) shows only its unit and counts as 0.
 // Volts and time stamps follow the system's regional settings.
-bool fillReport(ProgramState& state, int slot, int slotBase, uint16_t deviceEntryCount);
+bool fillReport(ProgramState& state, TransferSession& session, int slot, int slotBase,
+                uint16_t deviceEntryCount);
 // The same in the given locale.
-bool fillReport(ProgramState& state, int slot, int slotBase, uint16_t deviceEntryCount,
-                const QLocale& locale);
+bool fillReport(ProgramState& state, TransferSession& session, int slot, int slotBase,
+                uint16_t deviceEntryCount, const QLocale& locale);
 
 }  // namespace ksx4

@@ -4,12 +4,11 @@
 #include "core/program_state.h"
 #include "platform/files/paths.h"
 #include "report/transfer.h"
+#include "settings/defaults.h"
+#include "settings/tester_texts.h"
 
 namespace ksx4 {
 namespace {
-
-// The characters the names editor refuses in a report name.
-const QString kForbiddenNameChars = QStringLiteral("\\/:*?\"<>|");
 
 bool unsafeInFileName(QChar c) {
     return kForbiddenNameChars.contains(c) || c.category() == QChar::Other_Control ||
@@ -28,17 +27,15 @@ QString safeReportName(const QString& name, int location) {
         if (unsafeInFileName(c)) c = QLatin1Char('_');
     }
     if (safe.isEmpty() || safe == QLatin1String(".") || safe == QLatin1String("..")) {
-        return QStringLiteral("Report %1").arg(location);
+        return defaultReportName(location);
+    }
+    // File managers and ls hide a name that begins with a dot: the report
+    // would seem lost.
+    for (QChar& c : safe) {
+        if (c != QLatin1Char('.')) break;
+        c = QLatin1Char('_');
     }
     return safe;
-}
-
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' ')) ++begin;
-    while (end > begin && text[end - 1] == QLatin1Char(' ')) --end;
-    return text.mid(begin, end - begin);
 }
 
 QString reportNameOfPath(const QString& path) {
@@ -49,7 +46,9 @@ QString reportNameOfPath(const QString& path) {
     return name;
 }
 
-QString chooseReportFileName(ProgramState& state, const QString& name, const QString& folder) {
+ReportFileChoice chooseReportFileName(ProgramState& state, const QString& name,
+                                      const QString& folder) {
+    using Kind = ReportFileChoice::Kind;
     FileDialogRequest request;
     request.title = QStringLiteral("Select Location and Type file Name");
     request.startFolder = folder;
@@ -61,17 +60,17 @@ QString chooseReportFileName(ProgramState& state, const QString& name, const QSt
     if (!result.error.isEmpty()) {
         state.ui.message(QStringLiteral("Error: ") + result.error +
                          QStringLiteral(" Dialog Error"));
-        return QStringLiteral("-1");
+        return {Kind::Unusable, {}};
     }
-    if (result.cancelled) return QStringLiteral("-2");
+    if (result.cancelled) return {Kind::Cancelled, {}};
     const QString& chosen = result.path;
-    if (chosen.isEmpty()) return QStringLiteral("-1");
-    if (!chosen.contains(QLatin1Char('.'))) return chosen + kReportExtension;
+    if (chosen.isEmpty()) return {Kind::Unusable, {}};
+    if (!chosen.contains(QLatin1Char('.'))) return {Kind::Path, chosen + kReportExtension};
     if (!chosen.toUpper().contains(QStringLiteral(".XLS"))) {
         state.ui.message(QStringLiteral("File extension is NOT .xls:") + chosen);
-        return QStringLiteral("-1");
+        return {Kind::Unusable, {}};
     }
-    return chosen;
+    return {Kind::Path, chosen};
 }
 
 }  // namespace ksx4

@@ -14,11 +14,10 @@ QString fileNameDateText(const QDateTime& moment);
 // The report name comes from the tester's EEPROM and may hold anything. The
 // nine characters the names editor forbids, control characters and path
 // separators become "_"; a name that is then empty, "." or ".." becomes
-// "Report <location>". The result never leaves the folder it is put in.
+// the location's default name, and the leading dots of any other name
+// become "_", so that no report file is hidden. The result never leaves the
+// folder it is put in.
 QString safeReportName(const QString& name, int location);
-
-// Leading and trailing blanks (only blanks) removed.
-QString trimBlanks(const QString& text);
 
 // The file name of path without its folder and without a final ".xls" (any
 // case): the name a save refusal proposes again.

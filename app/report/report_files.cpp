@@ -8,7 +8,9 @@
 #include "report/report_file_name.h"
 #include "report/report_template.h"
 #include "report/transfer.h"
+#include "report/transfer_session.h"
 #include "settings/memory_map.h"
+#include "settings/tester_texts.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -21,18 +23,22 @@ namespace {
 constexpr int kLocationNameLength = 15;
 constexpr int kSavedTimeOffset = 20;
 
-const QString kFailedToWriteReport = QStringLiteral("Failed to Write Report");
-const QString kTransferCancelled = QStringLiteral("Report transfer cancelled");
+const ReportFilesOutcome kFailedToWriteReport{Outcome::Failed,
+                                              QStringLiteral("Failed to Write Report")};
+const ReportFilesOutcome kTransferCancelled{Outcome::Cancelled,
+                                            QStringLiteral("Report transfer cancelled")};
 
 class ReportFilesWriter {
   public:
-    ReportFilesWriter(ProgramState& state, QString folder, QString transferTime)
+    ReportFilesWriter(ProgramState& state, TransferSession& session, QString folder,
+                      QString transferTime)
         : state_(state),
+          session_(session),
           ui_(state.ui),
           folder_(std::move(folder)),
           transferTime_(std::move(transferTime)) {}
 
-    QString run() {
+    ReportFilesOutcome run() {
         for (int slot = 1; slot <= flash::kSlotCount; ++slot) {
             if (!slotHoldsReport(state_, slot)) continue;
             ui_.setStatus(QStringLiteral("Building location %1 Excel report file").arg(slot));
@@ -43,7 +49,7 @@ class ReportFilesWriter {
                 endSpreadsheetWork();
                 return kFailedToWriteReport;
             }
-            std::optional<QString> failure;
+            std::optional<ReportFilesOutcome> failure;
             try {
                 failure = writeSlot(slot);
             } catch (const xls::SpreadsheetError& error) {
@@ -53,31 +59,32 @@ class ReportFilesWriter {
                 ui_.message(QStringLiteral("Write Report Error: ") + error.description +
                             QStringLiteral(" Error Number: ") + QString::number(error.number));
                 endSpreadsheetWork();
-                return error.description;
+                return {Outcome::Failed, error.description};
             }
             if (failure) return *failure;
         }
         // The component holds nothing worth keeping once every workbook is
         // on disk: quit and release it here too, not only after failures.
         endSpreadsheetWork();
-        return state_.transferredCount >= 1 ? QStringLiteral("Transferred all reports")
-                                            : QStringLiteral("No reports found in KSX-4");
+        return {Outcome::Done, session_.transferredCount >= 1
+                                   ? QStringLiteral("Transferred all reports")
+                                   : QStringLiteral("No reports found in KSX-4")};
     }
 
   private:
     // Builds, fills and saves the workbook of one slot. An outcome text when
     // the transfer ends here (the spreadsheet work has then been ended).
-    std::optional<QString> writeSlot(int slot) {
+    std::optional<ReportFilesOutcome> writeSlot(int slot) {
         const int base = flash::slotBase(slot);
         openWorkbook();
-        state_.deviceEntryCount = countDeviceEntries(state_, slot);
+        session_.deviceEntryCount = countDeviceEntries(state_, slot);
         const QString locationName =
             trimBlanks(readFlashField(state_, base, kLocationNameLength, FlashFieldKind::Text));
-        if (!makeTemplate(state_, state_.deviceEntryCount, locationName)) {
+        if (!makeTemplate(state_, session_, session_.deviceEntryCount, locationName)) {
             endSpreadsheetWork();
             return failedToWriteReport();
         }
-        if (!fillReport(state_, slot, base, state_.deviceEntryCount)) {
+        if (!fillReport(state_, session_, slot, base, session_.deviceEntryCount)) {
             ui_.message(QStringLiteral("Failed Building Report Data"), Buttons::Ok, Icon::Critical);
             endSpreadsheetWork();
             return failedToWriteReport();
@@ -93,33 +100,33 @@ class ReportFilesWriter {
                    kReportExtension;
         } else {
             ui_.setStatus(QStringLiteral("Waiting for file name selection"));
-            const QString chosen = chooseReportFileName(state_, reportName, folder_);
+            const ReportFileChoice chosen = chooseReportFileName(state_, reportName, folder_);
             if (auto ending = endingForChoice(chosen)) return ending;
-            path = chosen;
+            path = chosen.path;
         }
         if (auto ending = save(path)) return ending;
 
-        state_.reportSheet = nullptr;
-        state_.reportWorkbook->close(false);
-        state_.reportWorkbook = nullptr;
-        ++state_.transferredCount;
+        session_.reportSheet = nullptr;
+        session_.reportWorkbook->close(false);
+        session_.reportWorkbook = nullptr;
+        ++session_.transferredCount;
         return std::nullopt;
     }
 
     void openWorkbook() {
-        xls::Application& app = *state_.excelApp;
+        xls::Application& app = *session_.excelApp;
         const int sheetsBefore = app.sheetsInNewWorkbook();
         app.setSheetsInNewWorkbook(1);
         xls::Workbook& workbook = app.addWorkbook();
-        state_.reportWorkbook = &workbook;
+        session_.reportWorkbook = &workbook;
         app.setSheetsInNewWorkbook(sheetsBefore);
-        state_.reportSheet = &workbook.worksheet(1);
+        session_.reportSheet = &workbook.worksheet(1);
     }
 
     // Saves under path; a refusal (for example the user declined to replace
     // an existing file, or the folder cannot be written) is answered once
     // per transfer with the file dialog.
-    std::optional<QString> save(const QString& path) {
+    std::optional<ReportFilesOutcome> save(const QString& path) {
         try {
             saveOnce(path);
             return std::nullopt;
@@ -127,9 +134,10 @@ class ReportFilesWriter {
             if (error.number != xls::kErrRequestRefused || recovered_) throw;
         }
         recovered_ = true;
-        const QString chosen = chooseReportFileName(state_, reportNameOfPath(path), folder_);
+        const ReportFileChoice chosen =
+            chooseReportFileName(state_, reportNameOfPath(path), folder_);
         if (auto ending = endingForChoice(chosen)) return ending;
-        saveOnce(chosen);
+        saveOnce(chosen.path);
         return std::nullopt;
     }
 
@@ -145,20 +153,20 @@ class ReportFilesWriter {
                 xls::kErrRequestRefused,
                 QStringLiteral("'%1' holds a report of this transfer.").arg(path));
         }
-        state_.reportWorkbook->saveAs(path);
+        session_.reportWorkbook->saveAs(path);
         writtenFiles_.insert(QFileInfo(path).canonicalFilePath().toCaseFolded());
     }
 
-    // The outcome of chooseReportFileName's "-1" and "-2"; nothing for a path.
-    std::optional<QString> endingForChoice(const QString& chosen) {
-        if (chosen == QLatin1String("-1")) {
+    // Where the transfer ends for a choice without a path; nothing for a path.
+    std::optional<ReportFilesOutcome> endingForChoice(const ReportFileChoice& chosen) {
+        if (chosen.kind == ReportFileChoice::Kind::Unusable) {
             ui_.message(QStringLiteral("Failed File Selection"), Buttons::Ok, Icon::Critical);
             endSpreadsheetWork();
             return kFailedToWriteReport;
         }
-        if (chosen == QLatin1String("-2")) {
+        if (chosen.kind == ReportFileChoice::Kind::Cancelled) {
             ui_.message(QStringLiteral("Report transfer cancelled.  Transferred %1 reports.")
-                            .arg(state_.transferredCount) +
+                            .arg(session_.transferredCount) +
                         kCrLf + QStringLiteral("Reports will not be erased in the the KSX-4."));
             endSpreadsheetWork();
             return kTransferCancelled;
@@ -166,14 +174,15 @@ class ReportFilesWriter {
         return std::nullopt;
     }
 
-    QString failedToWriteReport() const {
-        return QStringLiteral("Failed to write report.  Transferred %1 reports")
-            .arg(state_.transferredCount);
+    ReportFilesOutcome failedToWriteReport() const {
+        return {Outcome::Failed, QStringLiteral("Failed to write report.  Transferred %1 reports")
+                                     .arg(session_.transferredCount)};
     }
 
-    void endSpreadsheetWork() { endReportSpreadsheetWork(state_); }
+    void endSpreadsheetWork() { endReportSpreadsheetWork(session_); }
 
     ProgramState& state_;
+    TransferSession& session_;
     Operator& ui_;
     const QString folder_;
     const QString transferTime_;
@@ -183,37 +192,38 @@ class ReportFilesWriter {
 
 }  // namespace
 
-void endReportSpreadsheetWork(ProgramState& state) {
-    state.reportSheet = nullptr;
+void endReportSpreadsheetWork(TransferSession& session) {
+    session.reportSheet = nullptr;
     try {
-        if (state.reportWorkbook && state.reportWorkbook->isOpen())
-            state.reportWorkbook->close(false);
+        if (session.reportWorkbook && session.reportWorkbook->isOpen())
+            session.reportWorkbook->close(false);
     } catch (const xls::SpreadsheetError&) {
         // Closing without saving changes nothing on disk; go on quitting.
     }
-    state.reportWorkbook = nullptr;
-    if (state.excelApp) {
+    session.reportWorkbook = nullptr;
+    if (session.excelApp) {
         try {
-            state.excelApp->quit();
+            session.excelApp->quit();
         } catch (const xls::SpreadsheetError&) {
         }
-        state.excelApp.reset();
+        session.excelApp.reset();
     }
 }
 
-QString writeReportFiles(ProgramState& state, const QString& folder) {
+ReportFilesOutcome writeReportFiles(ProgramState& state, TransferSession& session,
+                                    const QString& folder) {
     const QString transferTime = fileNameDateText(QDateTime::currentDateTime());
-    state.reportSheet = nullptr;
-    state.reportWorkbook = nullptr;
+    session.reportSheet = nullptr;
+    session.reportWorkbook = nullptr;
     try {
-        state.excelApp = xls::Application::create(state.ui);
+        session.excelApp = xls::Application::create(state.ui);
     } catch (const xls::SpreadsheetError& error) {
         state.ui.message(QStringLiteral("Write Report Error: ") + error.description +
                          QStringLiteral("  Ensure that Excel is installed."));
-        return error.description;
+        return {Outcome::Failed, error.description};
     }
-    state.transferredCount = 0;
-    return ReportFilesWriter(state, folder, transferTime).run();
+    session.transferredCount = 0;
+    return ReportFilesWriter(state, session, folder, transferTime).run();
 }
 
 }  // namespace ksx4

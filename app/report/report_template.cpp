@@ -5,6 +5,7 @@
 #include "core/version.h"
 #include "platform/xls/spreadsheet.h"
 #include "report/template_plan.h"
+#include "report/transfer_session.h"
 
 #include <array>
 
@@ -157,8 +158,8 @@ void writeClosingRows(Worksheet& sheet, const TemplatePlan& plan) {
 
 // Returns false after its message when more devices are asked for than the
 // template holds.
-bool buildTemplate(ProgramState& state, uint16_t deviceCount, const QString& footerText) {
-    Worksheet& sheet = *state.reportSheet;
+bool buildTemplate(ProgramState& state, Worksheet& sheet, uint16_t deviceCount,
+                   const QString& footerText) {
     const bool profibusPa = state.testerType == kKsx4Pa;
     const TemplatePlan plan =
         planTemplate(profibusPa, deviceCount <= kMaxReportDevices ? deviceCount : 0);
@@ -185,14 +186,15 @@ bool buildTemplate(ProgramState& state, uint16_t deviceCount, const QString& foo
 
 }  // namespace
 
-bool makeTemplate(ProgramState& state, uint16_t deviceCount, const QString& footerText) {
-    if (state.reportSheet == nullptr) {
+bool makeTemplate(ProgramState& state, TransferSession& session, uint16_t deviceCount,
+                  const QString& footerText) {
+    if (session.reportSheet == nullptr) {
         state.ui.message(QStringLiteral("makeTemplate error: no report worksheet Err.Number 0"),
                          Buttons::Ok, Icon::Critical);
         return false;
     }
     try {
-        return buildTemplate(state, deviceCount, footerText);
+        return buildTemplate(state, *session.reportSheet, deviceCount, footerText);
     } catch (const SpreadsheetError& error) {
         if (error.number == kErrRequestRefused) {
             state.ui.message(QStringLiteral("Do not open Excel while transferring reports. ") +

@@ -3,16 +3,14 @@
 namespace ksx4 {
 namespace {
 
-struct LayoutRows {
-    int segmentHeadingRow, segmentGridFirst, segmentGridLast;
-    int deviceHeadingRow, noDeviceSummaryRow, noDeviceCollectedRow;
-    int rowsPerDevice, devicesOnFirstPage, devicesPerFurtherPage;
-};
-
 constexpr LayoutRows kFieldbusRows{6, 7, 25, 28, 28, 33, 5, 5, 10};
 constexpr LayoutRows kProfibusPaRows{4, 5, 17, 20, 20, 26, 6, 5, 8};
 
 }  // namespace
+
+const LayoutRows& layoutRows(bool profibusPa) {
+    return profibusPa ? kProfibusPaRows : kFieldbusRows;
+}
 
 std::vector<int> TemplatePlan::pageBreaks() const {
     std::vector<int> rows;
@@ -24,7 +22,7 @@ std::vector<int> TemplatePlan::pageBreaks() const {
 }
 
 TemplatePlan planTemplate(bool profibusPa, int deviceCount) {
-    const LayoutRows& layout = profibusPa ? kProfibusPaRows : kFieldbusRows;
+    const LayoutRows& layout = layoutRows(profibusPa);
     TemplatePlan plan;
     plan.segmentHeadingRow = layout.segmentHeadingRow;
     plan.segmentGrid = {layout.segmentGridFirst, layout.segmentGridLast};
@@ -37,7 +35,7 @@ TemplatePlan planTemplate(bool profibusPa, int deviceCount) {
         return plan;
     }
 
-    const int firstDeviceRow = layout.deviceHeadingRow + 1;
+    const int firstDeviceRow = layout.firstDeviceRow();
     const int lastDeviceRow = firstDeviceRow + layout.rowsPerDevice * deviceCount - 2;
     plan.deviceHeadingRow = layout.deviceHeadingRow;
     plan.lastDeviceRow = lastDeviceRow;

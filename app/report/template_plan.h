@@ -9,6 +9,17 @@ namespace ksx4 {
 
 inline constexpr int kMaxReportDevices = 32;
 
+// The rows each layout fixes; the template lays them out and the filling
+// writes into them.
+struct LayoutRows {
+    int segmentHeadingRow, segmentGridFirst, segmentGridLast;
+    int deviceHeadingRow, noDeviceSummaryRow, noDeviceCollectedRow;
+    int rowsPerDevice, devicesOnFirstPage, devicesPerFurtherPage;
+
+    int firstDeviceRow() const { return deviceHeadingRow + 1; }
+};
+const LayoutRows& layoutRows(bool profibusPa);
+
 struct GridBlock {
     int firstRow = 0;
     int lastRow = 0;

@@ -3,13 +3,14 @@
 // report is safely on disk.
 #include "report/transfer.h"
 #include "core/connection.h"
-#include "core/end_program.h"
+#include "core/fatal_ending.h"
 #include "core/operator.h"
 #include "core/pause.h"
 #include "core/program_state.h"
 #include "platform/files/paths.h"
 #include "platform/link_library.h"
 #include "platform/xls/spreadsheet.h"
+#include "report/transfer_session.h"
 #include "settings/memory_map.h"
 
 namespace ksx4 {
@@ -19,14 +20,7 @@ constexpr int kMaxTypeRetries = 100;  // 101 type reads in all
 constexpr int kMaxReadRetries = 10;   // 11 EEPROM and flash reads together
 
 const QString kRetrying = QStringLiteral("Data transmission error, retrying...");
-const QString kTransferredAll = QStringLiteral("Transferred all reports");
 const QString kReady = QStringLiteral(".  Ready...");
-
-[[noreturn]] void endAfterMessage(ProgramState& state, const QString& text) {
-    state.link.closeDevice();
-    state.ui.message(text, Buttons::Ok, Icon::Critical);
-    throw EndProgram{};
-}
 
 // Opens the connection and copies the tester's type, EEPROM and flash into
 // the program, retrying from the opening pass.
@@ -46,8 +40,7 @@ void readTester(ProgramState& state) {
             ++typeFailures;
             state.ui.setStatus(kRetrying);
             if (typeFailures <= kMaxTypeRetries) continue;
-            endAfterMessage(state, QStringLiteral("Unable to Read KSX-4 Type from EEPROM") + kCrLf +
-                                       kCrLf + QStringLiteral("Exiting Program"));
+            endProgramWithMessage(state, QStringLiteral("Unable to Read KSX-4 Type from EEPROM"));
         }
 
         int32_t result =
@@ -60,9 +53,7 @@ void readTester(ProgramState& state) {
         ++readFailures;
         state.ui.setStatus(kRetrying);
         if (readFailures <= kMaxReadRetries) continue;
-        endAfterMessage(state, QStringLiteral("Unable to Read KSX-4") + kCrLf + kCrLf +
-                                   returnCodeName(result) + kCrLf + kCrLf +
-                                   QStringLiteral("Exiting Program"));
+        endProgramWithMessage(state, QStringLiteral("Unable to Read KSX-4"), result);
     }
 }
 
@@ -72,26 +63,31 @@ void writeEraseIndicator(ProgramState& state) {
         static_cast<uint32_t>(eeprom::kEraseIndicator.address),
         static_cast<uint32_t>(eeprom::kEraseIndicator.length), word.bytes.data());
     if (result != 0) {
-        endAfterMessage(state, QStringLiteral("Unable to write KSX-4 EEPROM") + kCrLf + kCrLf +
-                                   returnCodeName(result) + kCrLf + kCrLf +
-                                   QStringLiteral("Exiting program"));
+        endProgramWithMessage(state, QStringLiteral("Unable to write KSX-4 EEPROM"), result,
+                              QStringLiteral("Exiting program"));
     }
 }
 
 // A spreadsheet failure after the one recovery from a save refusal.
-void handleFailureAfterRecovery(ProgramState& state, const xls::SpreadsheetError& error) {
+Outcome handleFailureAfterRecovery(ProgramState& state, TransferSession& session,
+                                   const xls::SpreadsheetError& error) {
     if (error.number == xls::kErrRequestRefused) {
-        state.ui.message(QStringLiteral("If overwriting a file, the file must be closed ") + kCrLf +
-                         QStringLiteral("before transferring a report.") + kCrLf + kCrLf +
-                         QStringLiteral("Transferred %1 reports.").arg(state.transferredCount) +
-                         kCrLf + kCrLf +
-                         QStringLiteral("Reports will not be erased in the the KSX-4."));
+        // A full disk or a read-only folder is named as such, so the user
+        // does not go looking for an open file.
+        const QString systemReason =
+            error.systemReason.isEmpty() ? QString() : kCrLf + error.systemReason;
+        state.ui.message(
+            QStringLiteral("If overwriting a file, the file must be closed ") + kCrLf +
+            QStringLiteral("before transferring a report.") + systemReason + kCrLf + kCrLf +
+            QStringLiteral("Transferred %1 reports.").arg(session.transferredCount) + kCrLf +
+            kCrLf + QStringLiteral("Reports will not be erased in the the KSX-4."));
         state.ui.setStatus(QStringLiteral("Report transfer cancelled.  Ready..."));
-        endReportSpreadsheetWork(state);
-        return;
+        endReportSpreadsheetWork(session);
+        return Outcome::Cancelled;
     }
     state.ui.message(QStringLiteral("Command Error: ") + error.description +
                      QStringLiteral(" Error Number: ") + QString::number(error.number));
+    return Outcome::Failed;
 }
 
 }  // namespace
@@ -100,9 +96,14 @@ QString browseForFolder(ProgramState& state, const QString& title) {
     return state.ui.browseForFolder(title);
 }
 
-void cmddownloaddata_Click(ProgramState& state) {
+Outcome cmddownloaddata_Click(ProgramState& state) {
+    TransferSession session;
+    return cmddownloaddata_Click(state, session);
+}
+
+Outcome cmddownloaddata_Click(ProgramState& state, TransferSession& session) {
     readTester(state);
-    if (!checkFirmwareMarker(state)) return;
+    if (!checkFirmwareMarker(state)) return Outcome::Refused;
 
     state.ui.setStatus(QStringLiteral("Waiting for folder selection"));
     QString folder = browseForFolder(
@@ -111,24 +112,24 @@ void cmddownloaddata_Click(ProgramState& state) {
                                   "moved to the selected folder."));
     if (folder.isEmpty()) {
         state.ui.setStatus(QStringLiteral("Report transfer cancelled.  Ready..."));
-        return;
+        return Outcome::Cancelled;
     }
     folder = withTrailingSeparator(folder);
 
-    QString outcome;
+    ReportFilesOutcome written{Outcome::Failed, {}};
     try {
-        outcome = writeReportFiles(state, folder);
+        written = writeReportFiles(state, session, folder);
     } catch (const xls::SpreadsheetError& error) {
-        handleFailureAfterRecovery(state, error);
-        return;
+        return handleFailureAfterRecovery(state, session, error);
     }
-    state.ui.setStatus(outcome);
+    state.ui.setStatus(written.status);
 
-    // Only our own success text counts: a returned error description could
-    // quote a path or name that happens to contain the same words.
-    if (outcome == kTransferredAll && state.transferredCount >= 1) writeEraseIndicator(state);
+    if (written.outcome == Outcome::Done && session.transferredCount >= 1) {
+        writeEraseIndicator(state);
+    }
     closeTesterConnection(state);
-    state.ui.setStatus(outcome + kReady);
+    state.ui.setStatus(written.status + kReady);
+    return written.outcome;
 }
 
 }  // namespace ksx4

@@ -1,26 +1,48 @@
 #pragma once
 // "Transfer Reports  from KSX-4": every stored report becomes a workbook in a
 // chosen folder, then the tester is told to erase its reports.
+#include "core/outcome.h"
+
 #include <QString>
 
 namespace ksx4 {
 
 struct ProgramState;
+struct TransferSession;
 
-// Runs the whole transfer; throws EndProgram where the program ends.
-void cmddownloaddata_Click(ProgramState& state);
+// Runs the whole transfer; throws EndProgram where the program ends. Done
+// when every stored report was transferred or none was found.
+Outcome cmddownloaddata_Click(ProgramState& state);
+// The same in a session the caller keeps (tests look at it afterwards).
+Outcome cmddownloaddata_Click(ProgramState& state, TransferSession& session);
 
 QString browseForFolder(ProgramState& state, const QString& title);
 
-// One workbook per stored report in folder (which ends in a separator);
-// returns the outcome as status text. Once a save refusal has been answered
-// with the file dialog, a later spreadsheet failure leaves this function as
-// xls::SpreadsheetError, for the transfer operation to handle.
-QString writeReportFiles(ProgramState& state, const QString& folder);
+// The end of writeReportFiles, with its status text.
+struct ReportFilesOutcome {
+    Outcome outcome;
+    QString status;
+};
 
-// A full path, "-1" (no usable name; a message has been shown) or "-2"
-// (the user cancelled the dialog).
-QString chooseReportFileName(ProgramState& state, const QString& name, const QString& folder);
+// One workbook per stored report in folder (which ends in a separator). Once
+// a save refusal has been answered with the file dialog, a later spreadsheet
+// failure leaves this function as xls::SpreadsheetError, for the transfer
+// operation to handle.
+ReportFilesOutcome writeReportFiles(ProgramState& state, TransferSession& session,
+                                    const QString& folder);
+
+// The save dialog's answer for a report file.
+struct ReportFileChoice {
+    enum class Kind {
+        Path,       // path holds the full path
+        Unusable,   // no usable name (a message has been shown where one is due)
+        Cancelled,  // the user cancelled the dialog
+    };
+    Kind kind;
+    QString path;
+};
+ReportFileChoice chooseReportFileName(ProgramState& state, const QString& name,
+                                      const QString& folder);
 
 // The firmware marker check of a transfer: true when the tester's firmware
 // suits its kind (and state.firmwareMarker is set); otherwise the message has
@@ -29,6 +51,6 @@ bool checkFirmwareMarker(ProgramState& state);
 
 // Ends the spreadsheet work of a transfer: releases the sheet, closes the
 // open workbook without saving, quits and releases the application.
-void endReportSpreadsheetWork(ProgramState& state);
+void endReportSpreadsheetWork(TransferSession& session);
 
 }  // namespace ksx4

@@ -1,7 +1,7 @@
 #include "settings/memory_map.h"
 
 #include "core/connection.h"
-#include "core/end_program.h"
+#include "core/fatal_ending.h"
 #include "core/operator.h"
 #include "core/program_state.h"
 #include "platform/ansi_text.h"
@@ -79,11 +79,16 @@ void readEepromImage(ProgramState& state) {
         }
         state.ui.setStatus(QStringLiteral("Data transmission error, retrying..."));
     }
-    state.link.closeDevice();
-    state.ui.message(QStringLiteral("Unable to Read KSX-4") + kCrLf + kCrLf +
-                         returnCodeName(result) + kCrLf + kCrLf + QStringLiteral("Exiting Program"),
-                     Buttons::Ok, Icon::Critical);
-    throw EndProgram{};
+    endProgramWithMessage(state, QStringLiteral("Unable to Read KSX-4"), result);
+}
+
+uint16_t readTesterType(ProgramState& state) {
+    std::array<uint8_t, eeprom::kSerialNumber.length> serialBytes{};
+    const int32_t result = state.link.readEEMemory(
+        eeprom::kSerialNumber.address, eeprom::kSerialNumber.length, serialBytes.data());
+    if (result != OPERATION_SUCCESS) return kTypeUnknown;
+    const uint32_t serial = serialBytes[0] * 256u + serialBytes[1];
+    return serial >= eeprom::kPaSerialBase ? kKsx4Pa : kKsx4;
 }
 
 }  // namespace ksx4

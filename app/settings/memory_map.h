@@ -106,4 +106,8 @@ EncodedWord encodeWord(Operator& ui, const QString& text);
 // retried up to 11 reads; ends the program after the 11th failure.
 void readEepromImage(ProgramState& state);
 
+// The tester's kind from its serial number (one 2-byte read): 0 KSX-4,
+// 1 KSX-4-PA, 2 could not be read.
+uint16_t readTesterType(ProgramState& state);
+
 }  // namespace ksx4

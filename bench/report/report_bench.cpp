@@ -9,6 +9,7 @@
 #include "report/flash_fields.h"
 #include "report/record_layout.h"
 #include "report/report_template.h"
+#include "report/transfer_session.h"
 #include "scripted_operator.h"
 #include "settings/memory_map.h"
 
@@ -22,6 +23,7 @@ struct BenchProgram {
     test::ScriptedOperator ui{clock};
     LinkLibrary link{"ksx4_com_not_loaded"};
     ProgramState state{ui, clock, link};
+    TransferSession session;
 
     explicit BenchProgram(uint16_t testerType) {
         state.testerType = testerType;
@@ -56,15 +58,15 @@ struct BenchProgram {
     // One report as the transfer builds it, up to the file's bytes.
     std::size_t buildReport(int slot) {
         const int base = flash::slotBase(slot);
-        state.reportWorkbook = &state.excelApp->addWorkbook();
-        state.reportSheet = &state.reportWorkbook->worksheet(1);
+        session.reportWorkbook = &session.excelApp->addWorkbook();
+        session.reportSheet = &session.reportWorkbook->worksheet(1);
         const uint16_t devices = countDeviceEntries(state, slot);
-        if (!makeTemplate(state, devices, QStringLiteral("North field")) ||
-            !fillReport(state, slot, base, devices)) {
+        if (!makeTemplate(state, session, devices, QStringLiteral("North field")) ||
+            !fillReport(state, session, slot, base, devices)) {
             return 0;
         }
-        const std::size_t size = xls::buildWorkbookFile(*state.reportWorkbook).size();
-        state.reportWorkbook->close(false);
+        const std::size_t size = xls::buildWorkbookFile(*session.reportWorkbook).size();
+        session.reportWorkbook->close(false);
         return size;
     }
 };
@@ -73,7 +75,7 @@ void oneReport(benchmark::State& bench) {
     BenchProgram program(static_cast<uint16_t>(bench.range(0)));
     std::size_t fileBytes = 0;
     for (auto _ : bench) {
-        program.state.excelApp = xls::Application::create(program.ui);
+        program.session.excelApp = xls::Application::create(program.ui);
         fileBytes = program.buildReport(1);
         benchmark::DoNotOptimize(fileBytes);
     }
@@ -83,7 +85,7 @@ void oneReport(benchmark::State& bench) {
 void eightReports(benchmark::State& bench) {
     BenchProgram program(static_cast<uint16_t>(bench.range(0)));
     for (auto _ : bench) {
-        program.state.excelApp = xls::Application::create(program.ui);
+        program.session.excelApp = xls::Application::create(program.ui);
         for (int slot = 1; slot <= flash::kSlotCount; ++slot) {
             benchmark::DoNotOptimize(program.buildReport(slot));
         }

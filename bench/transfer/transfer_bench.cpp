@@ -10,6 +10,7 @@
 #include "core/program_state.h"
 #include "platform/link_library.h"
 #include "report/transfer.h"
+#include "report/transfer_session.h"
 #include "tester_image.h"
 
 #include <benchmark/benchmark.h>
@@ -133,15 +134,16 @@ void BM_TransferEightReports(benchmark::State& state) {
         std::filesystem::create_directories(out);
         BenchOperator ui(clock, QString::fromStdString(out.string()));
         ksx4::ProgramState program(ui, clock, link);
+        ksx4::TransferSession session;
         state.ResumeTiming();
 
         const SteadyTime start = std::chrono::steady_clock::now();
-        ksx4::cmddownloaddata_Click(program);
+        ksx4::cmddownloaddata_Click(program, session);
         const SteadyTime end = std::chrono::steady_clock::now();
 
         state.PauseTiming();
         if (ui.status() != QLatin1String("Transferred all reports.  Ready...") ||
-            program.transferredCount != 8) {
+            session.transferredCount != 8) {
             state.SkipWithError(("transfer ended with: " + ui.status().toStdString()).c_str());
             break;
         }

@@ -35,23 +35,6 @@ TEST(ReturnCodeName, NamesEveryCodeAndNothingForNegativeOnes) {
     for (const auto& [code, name] : cases) EXPECT_EQ(returnCodeName(code), name) << code;
 }
 
-TEST(ReadTesterType, SerialNumberDecidesTheKind) {
-    const std::vector<std::pair<uint16_t, uint16_t>> cases = {
-        {0, kKsx4}, {32767, kKsx4}, {32768, kKsx4Pa}, {65535, kKsx4Pa}};
-    for (const auto& [serial, type] : cases) {
-        FakeProgram p;
-        p.tester.connectionOpen = true;
-        p.tester.setWord(254, serial);
-        EXPECT_EQ(readTesterType(p.state), type) << serial;
-    }
-}
-
-TEST(ReadTesterType, FailedReadIsUnknown) {
-    FakeProgram p;  // no connection: the read fails with 2
-    EXPECT_EQ(readTesterType(p.state), kTypeUnknown);
-    EXPECT_TRUE(p.ui.messages.empty());
-}
-
 TEST(WaitForTester, OneTesterReturnsAfterThePauseWithOneLine) {
     FakeProgram p;
     const auto start = p.clock.now();

@@ -4,10 +4,11 @@
 #include "core/main_window.h"
 #include "core/clock.h"
 #include "core/help_texts.h"
+#include "core/operation_runner.h"
 #include "core/pause.h"
 #include "core/program_state.h"
 #include "platform/link_library.h"
-#include "platform/qt_operator.h"
+#include "platform/qt/qt_operator.h"
 #include "tester_image.h"
 
 #include <QAbstractButton>
@@ -64,14 +65,15 @@ class MainWindowTest : public ::testing::Test {
 
     std::filesystem::path dir() const { return folder.path().toStdString(); }
 
-    // Builds the window with the operations set so far, as main() does, and
+    // Builds the window with the handlers set so far, as main() does, and
     // runs start-up.
     bool start() {
-        window = std::make_unique<MainWindow>(operations);
+        window = std::make_unique<MainWindow>(handlers);
         ui =
             std::make_unique<QtOperator>(window.get(), window->statusField(), window->statusList());
         state = std::make_unique<ProgramState>(*ui, clock, link);
-        window->attach(*state, *ui);
+        runner = std::make_unique<OperationRunner>(*ui, [] { QApplication::closeAllWindows(); });
+        window->attach(*state, *runner);
         return window->start();
     }
 
@@ -85,10 +87,11 @@ class MainWindowTest : public ::testing::Test {
     QTemporaryDir folder;
     FastClock clock;
     LinkLibrary link;
-    MainWindowOperations operations;
+    MainWindowHandlers handlers;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<QtOperator> ui;
     std::unique_ptr<ProgramState> state;
+    std::unique_ptr<OperationRunner> runner;
 };
 
 QStringList visibleEntries(QMenu* menu) {
@@ -153,7 +156,7 @@ TEST_F(MainWindowTest, ExitWithTheTesterGoneClosesWithoutAMessage) {
 TEST_F(MainWindowTest, OneOperationAtATimeAndExitEndsAWaitingOne) {
     bool firmwareEnabled = true, eraseEnabled = true, exitEnabled = false, finished = false;
     int started = 0;
-    operations.transferReports = [&](ProgramState& s) {
+    handlers.transferReports = [&](ProgramState& s, MainWindowForm&) {
         ++started;
         firmwareEnabled = find<QPushButton>("cmdloadflash")->isEnabled();
         eraseEnabled = find<QAction>("mnuErase")->isEnabled();
@@ -172,7 +175,7 @@ TEST_F(MainWindowTest, OneOperationAtATimeAndExitEndsAWaitingOne) {
     EXPECT_FALSE(eraseEnabled);
     EXPECT_TRUE(exitEnabled);
     EXPECT_FALSE(finished);
-    EXPECT_TRUE(window->programEnded());
+    EXPECT_TRUE(runner->programEnded());
     EXPECT_FALSE(window->isVisible());
 }
 

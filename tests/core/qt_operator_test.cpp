@@ -1,6 +1,6 @@
 // The Operator on Qt's dialogs: which buttons a message offers, what a click
 // answers, how message lines and file filters are shown.
-#include "platform/qt_operator.h"
+#include "platform/qt/qt_operator.h"
 #include "core/status_list_model.h"
 
 #include <QAbstractButton>

@@ -2,7 +2,7 @@
 // and retry, and a link library that cannot be loaded.
 #include "core/connection.h"
 #include "core/end_program.h"
-#include "core/main_window_controls.h"
+#include "core/main_window_form.h"
 #include "fake_program.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@ namespace {
 
 using test::FakeProgram;
 
-struct RecordingWindow : MainWindowControls {
+struct RecordingWindow : MainWindowForm {
     std::vector<std::string> calls;
     void hideEngineeringEntries() override { calls.push_back("hide"); }
     void showMainWindow() override { calls.push_back("show"); }

@@ -2,7 +2,7 @@
 // simulated testers (one process per test, each with its own state folder).
 #include "core/connection.h"
 #include "core/end_program.h"
-#include "core/main_window_controls.h"
+#include "core/main_window_form.h"
 #include "core/program_state.h"
 #include "platform/link_library.h"
 #include "scripted_operator.h"
@@ -16,7 +16,7 @@
 namespace ksx4 {
 namespace {
 
-struct NoWindow : MainWindowControls {
+struct NoWindow : MainWindowForm {
     void hideEngineeringEntries() override {}
     void showMainWindow() override {}
 };

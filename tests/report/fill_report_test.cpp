@@ -71,7 +71,9 @@ class FillReportTest : public ReportSheetTest {
         if (l.entryRole != record::kNone) setByte(offset + l.entryRole, role);
     }
 
-    bool fill() { return fillReport(state, kSlot, base, countDeviceEntries(state, kSlot), us); }
+    bool fill() {
+        return fillReport(state, session, kSlot, base, countDeviceEntries(state, kSlot), us);
+    }
 
     void expectRows(const std::vector<Row>& rows) {
         for (const Row& r : rows) {
@@ -130,7 +132,7 @@ TEST_F(FillReportTest, FieldbusReportWithinLimits) {
     });
     EXPECT_TRUE(fills().empty());
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(state.excelApp->selection().area(), xls::parseAddress("A1"));
+    EXPECT_EQ(session.excelApp->selection().area(), xls::parseAddress("A1"));
 }
 
 TEST_F(FillReportTest, ProfibusPaReportWithinLimits) {
@@ -310,15 +312,15 @@ TEST_F(FillReportTest, AnUndecodableVoltageLimitStopsTheFilling) {
 }
 
 TEST_F(FillReportTest, FailuresReturnFalseWithoutAMessage) {
-    state.excelApp->injectFailure(20, 1004, QStringLiteral("Refused"));
+    session.excelApp->injectFailure(20, 1004, QStringLiteral("Refused"));
     EXPECT_FALSE(fill());
     // A count that disagrees with the device table would write over the
     // template's signature lines.
     setDevice(3, 20, record::kEntryPresent);
-    EXPECT_FALSE(fillReport(state, kSlot, base, 0, us));
-    EXPECT_FALSE(fillReport(state, kSlot, base, 2, us));
+    EXPECT_FALSE(fillReport(state, session, kSlot, base, 0, us));
+    EXPECT_FALSE(fillReport(state, session, kSlot, base, 2, us));
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_TRUE(fillReport(state, kSlot, base, 1, us));
+    EXPECT_TRUE(fillReport(state, session, kSlot, base, 1, us));
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ const Border kThin{kXlContinuous, kXlThin, kXlAutomatic};
 TEST_P(TemplateRowsTest, PlacesGridsBreaksSummaryAndSignatures) {
     const TemplateCase& c = GetParam();
     state.testerType = c.profibusPa ? kKsx4Pa : kKsx4;
-    ASSERT_TRUE(makeTemplate(state, c.devices, QStringLiteral("North")));
+    ASSERT_TRUE(makeTemplate(state, session, c.devices, QStringLiteral("North")));
     EXPECT_TRUE(ui.messages.empty());
 
     const int segmentHeading = c.profibusPa ? 4 : 6;
@@ -133,9 +133,9 @@ INSTANTIATE_TEST_SUITE_P(ByLayoutAndDeviceCount, TemplateRowsTest,
 TEST_F(ReportSheetTest, PageSetupColumnsAndSegmentGrid) {
     for (const bool profibusPa : {false, true}) {
         SCOPED_TRACE(profibusPa);
-        state.reportSheet = &state.excelApp->addWorkbook().worksheet(1);
+        session.reportSheet = &session.excelApp->addWorkbook().worksheet(1);
         state.testerType = profibusPa ? kKsx4Pa : kKsx4;
-        ASSERT_TRUE(makeTemplate(state, 0, QStringLiteral("Tank & Pump")));
+        ASSERT_TRUE(makeTemplate(state, session, 0, QStringLiteral("Tank & Pump")));
 
         const xls::PageSetup& page = sheet().pageSetup();
         EXPECT_EQ(page.centerHeader, profibusPa ? "&18&UProfibus PA Segment Diagnostic Report"
@@ -183,7 +183,7 @@ TEST_F(ReportSheetTest, PageSetupColumnsAndSegmentGrid) {
 }
 
 TEST_F(ReportSheetTest, MoreThan32DevicesStopAfterTheColumnWidths) {
-    EXPECT_FALSE(makeTemplate(state, 33, QStringLiteral("North")));
+    EXPECT_FALSE(makeTemplate(state, session, 33, QStringLiteral("North")));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Failed to make report template; more than 32 devices.");
     EXPECT_EQ(ui.messages[0].icon, Icon::Critical);
@@ -209,9 +209,9 @@ TEST_F(ReportSheetTest, SpreadsheetFailuresAreShownAndStopTheTemplate) {
     };
     for (const Case& c : cases) {
         ui.messages.clear();
-        state.reportSheet = &state.excelApp->addWorkbook().worksheet(1);
-        state.excelApp->injectFailure(c.countdown, c.number, QStringLiteral("Refused"));
-        EXPECT_FALSE(makeTemplate(state, 3, QStringLiteral("North"))) << c.countdown;
+        session.reportSheet = &session.excelApp->addWorkbook().worksheet(1);
+        session.excelApp->injectFailure(c.countdown, c.number, QStringLiteral("Refused"));
+        EXPECT_FALSE(makeTemplate(state, session, 3, QStringLiteral("North"))) << c.countdown;
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, c.expected);
         EXPECT_EQ(ui.messages[0].icon, c.icon);

@@ -1,7 +1,8 @@
 #pragma once
 // A report state with a one-sheet workbook of our spreadsheet component in
-// state.reportSheet, as the transfer sets it up before the template.
+// session.reportSheet, as the transfer sets it up before the template.
 #include "platform/xls/spreadsheet.h"
+#include "report/transfer_session.h"
 #include "report_fixture.h"
 
 namespace ksx4::test {
@@ -9,13 +10,14 @@ namespace ksx4::test {
 class ReportSheetTest : public ReportStateTest {
   public:
     ReportSheetTest() {
-        state.excelApp = xls::Application::create(ui);
-        state.excelApp->setSheetsInNewWorkbook(1);
-        state.reportWorkbook = &state.excelApp->addWorkbook();
-        state.reportSheet = &state.reportWorkbook->worksheet(1);
+        session.excelApp = xls::Application::create(ui);
+        session.excelApp->setSheetsInNewWorkbook(1);
+        session.reportWorkbook = &session.excelApp->addWorkbook();
+        session.reportSheet = &session.reportWorkbook->worksheet(1);
     }
 
-    xls::Worksheet& sheet() { return *state.reportSheet; }
+    TransferSession session;
+    xls::Worksheet& sheet() { return *session.reportSheet; }
     QString text(const QString& address) {
         const xls::Area a = xls::parseAddress(address);
         return sheet().text(a.firstRow, a.firstColumn);

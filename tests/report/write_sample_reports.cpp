@@ -9,6 +9,7 @@
 #include "report/flash_fields.h"
 #include "report/record_layout.h"
 #include "report/report_template.h"
+#include "report/transfer_session.h"
 #include "scripted_operator.h"
 #include "settings/memory_map.h"
 
@@ -75,6 +76,7 @@ bool writeSample(const QString& path, uint16_t testerType, int deviceCount) {
     test::ScriptedOperator ui{clock};
     LinkLibrary link{"ksx4_com_not_loaded"};
     ProgramState state{ui, clock, link};
+    TransferSession session;
     state.testerType = testerType;
     setLimit(state, eeprom::kVoltageLimit, 9000);
     setLimit(state, eeprom::kSignalLimit, 150);
@@ -88,20 +90,20 @@ bool writeSample(const QString& path, uint16_t testerType, int deviceCount) {
     storeSample(state, deviceCount);
 
     try {
-        state.excelApp = xls::Application::create(ui);
-        state.excelApp->setSheetsInNewWorkbook(1);
-        state.reportWorkbook = &state.excelApp->addWorkbook();
-        state.reportSheet = &state.reportWorkbook->worksheet(1);
+        session.excelApp = xls::Application::create(ui);
+        session.excelApp->setSheetsInNewWorkbook(1);
+        session.reportWorkbook = &session.excelApp->addWorkbook();
+        session.reportSheet = &session.reportWorkbook->worksheet(1);
         const uint16_t devices = countDeviceEntries(state, 1);
         const QString location =
             readFlashField(state, flash::slotBase(1), 15, FlashFieldKind::Text).trimmed();
-        if (!makeTemplate(state, devices, location) ||
-            !fillReport(state, 1, flash::slotBase(1), devices)) {
+        if (!makeTemplate(state, session, devices, location) ||
+            !fillReport(state, session, 1, flash::slotBase(1), devices)) {
             std::fprintf(stderr, "building %s failed\n", qPrintable(path));
             return false;
         }
-        state.reportWorkbook->saveAs(path);
-        state.reportWorkbook->close(false);
+        session.reportWorkbook->saveAs(path);
+        session.reportWorkbook->close(false);
     } catch (const xls::SpreadsheetError& error) {
         std::fprintf(stderr, "%s: %d %s\n", qPrintable(path), error.number,
                      qPrintable(error.description));

@@ -1,4 +1,4 @@
-// The shared EEPROM field decoder, word encoder and image read.
+// The shared EEPROM field decoder, word encoder, image read and tester kind.
 #include "settings/memory_map.h"
 #include "core/end_program.h"
 #include "fake_program.h"
@@ -11,6 +11,23 @@ namespace {
 using test::FakeProgram;
 using test::ScriptedOperator;
 using test::VirtualClock;
+
+TEST(ReadTesterType, SerialNumberDecidesTheKind) {
+    const std::vector<std::pair<uint16_t, uint16_t>> cases = {
+        {0, kKsx4}, {32767, kKsx4}, {32768, kKsx4Pa}, {65535, kKsx4Pa}};
+    for (const auto& [serial, type] : cases) {
+        FakeProgram p;
+        p.tester.connectionOpen = true;
+        p.tester.setWord(254, serial);
+        EXPECT_EQ(readTesterType(p.state), type) << serial;
+    }
+}
+
+TEST(ReadTesterType, FailedReadIsUnknown) {
+    FakeProgram p;  // no connection: the read fails with 2
+    EXPECT_EQ(readTesterType(p.state), kTypeUnknown);
+    EXPECT_TRUE(p.ui.messages.empty());
+}
 
 TEST(EncodeWord, AcceptsWholeWordsHighByteFirst) {
     struct Case {

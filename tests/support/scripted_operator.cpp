@@ -73,6 +73,7 @@ void ScriptedOperator::processEvents(std::chrono::milliseconds maxWait) {
     clock_.advance(maxWait.count() > 0 ? std::chrono::nanoseconds(maxWait)
                                        : std::chrono::nanoseconds(std::chrono::microseconds(100)));
     if (onEvents) onEvents();
+    endIfRequested();
 }
 
 QStringList ScriptedOperator::messageTexts() const {

@@ -182,7 +182,7 @@ TEST_F(PaNamesTest, SecondRefusalEndsTheTransferAndKeepsTheReports) {
                             "Reports will not be erased in the the KSX-4."));
     EXPECT_EQ(ui.status(), "Report transfer cancelled.  Ready...");
     EXPECT_EQ(eraseIndicator(), 0);
-    EXPECT_EQ(state.excelApp, nullptr);
+    EXPECT_EQ(session.excelApp, nullptr);
 }
 
 // A workbook left from an earlier transfer: the replace question decides.

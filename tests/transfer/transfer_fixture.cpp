@@ -37,7 +37,7 @@ uint16_t TransferTest::eraseIndicator(int index) const {
 
 void TransferTest::transfer(const QString& folder) {
     ui.folders.push_back(folder);
-    cmddownloaddata_Click(state);
+    outcome = cmddownloaddata_Click(state, session);
 }
 
 QStringList TransferTest::workbooks() const {

@@ -2,8 +2,10 @@
 // A transfer against a simulated tester through the real link library, with
 // the scripted operator and virtual clock. Each test process gets its own
 // simulator state folder and output folder.
+#include "core/outcome.h"
 #include "core/program_state.h"
 #include "platform/link_library.h"
+#include "report/transfer_session.h"
 #include "scripted_operator.h"
 #include "tester_image.h"
 
@@ -47,7 +49,8 @@ class TransferTest : public ::testing::Test {
     // The erase-all indicator word of the tester's EEPROM.
     uint16_t eraseIndicator(int index = 1) const;
 
-    // Runs the transfer with folder as the folder browser's answer.
+    // Runs the transfer with folder as the folder browser's answer, keeping
+    // its outcome.
     void transfer(const QString& folder);
     void transfer() { transfer(out); }
 
@@ -63,6 +66,8 @@ class TransferTest : public ::testing::Test {
     ScriptedOperator ui{clock};
     LinkLibrary link;
     ProgramState state{ui, clock, link};
+    TransferSession session;
+    Outcome outcome = Outcome::Failed;  // of the last transfer
 };
 
 // A KSX-4 report saved at a known moment, with a few devices.

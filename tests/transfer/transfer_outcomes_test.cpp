@@ -31,7 +31,7 @@ TEST_F(TransferTest, WritesEveryStoredReportThenSetsTheEraseIndicator) {
 
     EXPECT_THAT(workbooks(), ElementsAre("Report 1 " + kSavedStamp + ".xls",
                                          "Tank farm " + kSavedStamp + ".xls"));
-    EXPECT_EQ(state.transferredCount, 2);
+    EXPECT_EQ(session.transferredCount, 2);
     EXPECT_EQ(eraseIndicator(), kEraseAll);
     EXPECT_THAT(ui.statusHistory,
                 ElementsAre("Opening KSX-4", "Transfer will take a few moments.  Please wait...",
@@ -43,7 +43,8 @@ TEST_F(TransferTest, WritesEveryStoredReportThenSetsTheEraseIndicator) {
                             "erased after they are moved to the selected folder."));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_NE(link.closeDevice(), 0) << "the connection should have been closed";
-    EXPECT_EQ(state.excelApp, nullptr);
+    EXPECT_EQ(session.excelApp, nullptr);
+    EXPECT_EQ(outcome, Outcome::Done);
 }
 
 TEST_F(TransferTest, NoStoredReportWritesNothing) {
@@ -54,6 +55,7 @@ TEST_F(TransferTest, NoStoredReportWritesNothing) {
     EXPECT_TRUE(workbooks().isEmpty());
     EXPECT_EQ(eraseIndicator(), 0);
     EXPECT_EQ(ui.status(), "No reports found in KSX-4.  Ready...");
+    EXPECT_EQ(outcome, Outcome::Done);
 }
 
 TEST_F(TransferTest, BadChecksumStopsTheTransferAndKeepsTheReports) {
@@ -75,6 +77,7 @@ TEST_F(TransferTest, BadChecksumStopsTheTransferAndKeepsTheReports) {
     EXPECT_EQ(ui.status(), "Failed to Write Report.  Ready...");
     EXPECT_EQ(eraseIndicator(), 0);
     EXPECT_EQ(slotStatus(tester(), 1), 2);
+    EXPECT_EQ(outcome, Outcome::Failed);
 }
 
 TEST(TransferPaths, FolderGetsExactlyOneSeparator) {
@@ -85,14 +88,18 @@ TEST(TransferPaths, FolderGetsExactlyOneSeparator) {
 }
 
 // Report names come from the tester's EEPROM: nothing in them may lead a
-// workbook out of the chosen folder or into an unusable name.
+// workbook out of the chosen folder, into an unusable name or into a hidden
+// file.
 TEST_F(TransferTest, UnsafeReportNamesStayInsideTheFolder) {
     auto image = ksx4Tester();
     const std::string names[] = {"../../x",
+                                 ".hidden",
                                  std::string("a\x01"
                                              "b\tc\x7f") +
                                      "d",
-                                 "   ", "..", "C:\\w*?\"<>|"};
+                                 "   ",
+                                 "..",
+                                 "C:\\w*?\"<>|"};
     int slot = 1;
     for (const auto& name : names) {
         sim::storeReport(image, false, slot, timedReport("Loc"));
@@ -105,8 +112,8 @@ TEST_F(TransferTest, UnsafeReportNamesStayInsideTheFolder) {
 
     const QString stamp = " " + kSavedStamp + ".xls";
     EXPECT_THAT(workbooks(),
-                ElementsAre(".._.._x" + stamp, "C__w______" + stamp, "Report 3" + stamp,
-                            "Report 4" + stamp, "a_b_c_d" + stamp));
+                ElementsAre("C__w______" + stamp, "Report 4" + stamp, "Report 5" + stamp,
+                            "___.._x" + stamp, "_hidden" + stamp, "a_b_c_d" + stamp));
     EXPECT_THAT(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                 ElementsAre("out", "tester"));
     EXPECT_EQ(eraseIndicator(), kEraseAll);
@@ -130,7 +137,29 @@ TEST_F(TransferTest, UnwritableFolderKeepsTheReports) {
     EXPECT_EQ(ui.status(), "Report transfer cancelled.  Ready...");
     EXPECT_EQ(eraseIndicator(), 0);
     EXPECT_EQ(slotStatus(tester(), 1), 2);
-    EXPECT_EQ(state.excelApp, nullptr);
+    EXPECT_EQ(session.excelApp, nullptr);
+    EXPECT_EQ(outcome, Outcome::Cancelled);
+}
+
+// The save prompt's answer fails too: the message names the system's reason,
+// so the user does not go looking for an open file.
+TEST_F(TransferTest, UnwritableFolderIsNamedInTheMessage) {
+    auto image = ksx4Tester();
+    sim::storeReport(image, false, 1, timedReport("Loc"));
+    putTester(image);
+    const QString notAFolder = root.filePath("not-a-folder");
+    QFile(notAFolder).open(QIODevice::WriteOnly);
+    ui.saveDialogs.push_back({false, notAFolder + "/again.xls", {}});
+
+    transfer(notAFolder);
+
+    EXPECT_EQ(ui.messageTexts().last(),
+              "If overwriting a file, the file must be closed \r\nbefore transferring a report."
+              "\r\nNot a directory\r\n\r\nTransferred 0 reports.\r\n\r\n"
+              "Reports will not be erased in the the KSX-4.");
+    EXPECT_EQ(ui.status(), "Report transfer cancelled.  Ready...");
+    EXPECT_EQ(eraseIndicator(), 0);
+    EXPECT_EQ(slotStatus(tester(), 1), 2);
 }
 
 TEST_F(TransferTest, CancelledFolderLeavesEverythingAlone) {

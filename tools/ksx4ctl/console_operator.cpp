@@ -57,9 +57,13 @@ QString consoleText(QString text) {
 
 }  // namespace
 
-ConsoleOperator::ConsoleOperator(ConsoleStreams streams, ConsoleOptions options,
+ConsoleOperator::ConsoleOperator(ConsoleStreams streams, ConsoleOptions options, const Clock& clock,
                                  std::function<void(std::chrono::milliseconds)> wait)
-    : io_(streams), options_(std::move(options)), wait_(std::move(wait)) {}
+    : io_(streams),
+      options_(std::move(options)),
+      clock_(clock),
+      started_(clock.now()),
+      wait_(std::move(wait)) {}
 
 void ConsoleOperator::write(std::ostream& stream, const QString& text) {
     stream << text.toStdString();
@@ -98,6 +102,17 @@ Answer ConsoleOperator::message(const QString& text, Buttons buttons, Icon icon,
         }
         if (const auto answer = parseAnswer(*line, choices)) return *answer;
     }
+}
+
+Answer ConsoleOperator::askToConnectTester(const QString& text) {
+    if (!options_.yes || clock_.now() - started_ < options_.testerWait) {
+        return message(text, Buttons::OkCancel, Icon::Critical, {});
+    }
+    // --yes answers for nobody at the machine: a script never hangs for good.
+    write(io_.err, QStringLiteral("Error: ") + consoleText(text) +
+                       QStringLiteral("\n[ok/cancel] cancel (no tester within %1 s)\n")
+                           .arg(options_.testerWait.count()));
+    return Answer::Cancel;
 }
 
 std::optional<QString> ConsoleOperator::input(const QString& prompt, const QString&,
@@ -150,6 +165,7 @@ void ConsoleOperator::setStatus(const QString& text) {
 
 void ConsoleOperator::processEvents(std::chrono::milliseconds maxWait) {
     if (maxWait.count() > 0 && wait_) wait_(maxWait);
+    endIfRequested();
 }
 
 }  // namespace ksx4::ctl

@@ -2,6 +2,7 @@
 // The operator on a console: messages go to standard error, status texts to
 // standard output one per line, and questions are answered from standard
 // input, where end of input counts as Cancel.
+#include "core/clock.h"
 #include "core/operator.h"
 
 #include <chrono>
@@ -20,12 +21,16 @@ struct ConsoleStreams {
 struct ConsoleOptions {
     bool yes = false;  // answer OK/Yes to every question, accept proposed file names
     QString folder;    // the folder dialog's answer; empty: ask for one
+    // With yes: the tester-search questions are answered OK until this long
+    // after the operator was made, then Cancel.
+    std::chrono::seconds testerWait{30};
 };
 
 class ConsoleOperator final : public Operator {
   public:
-    // wait: how a pause waits for "window events" (sleeping on a console).
-    ConsoleOperator(ConsoleStreams streams, ConsoleOptions options,
+    // wait: how a pause waits for "window events" (sleeping on a console);
+    // clock: what the tester wait is measured on.
+    ConsoleOperator(ConsoleStreams streams, ConsoleOptions options, const Clock& clock,
                     std::function<void(std::chrono::milliseconds)> wait);
 
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
@@ -34,6 +39,7 @@ class ConsoleOperator final : public Operator {
     QString browseForFolder(const QString& title) override;
     FileDialogResult saveFileDialog(const FileDialogRequest& request) override;
     FileDialogResult openFileDialog(const FileDialogRequest& request) override;
+    Answer askToConnectTester(const QString& text) override;
     void setStatus(const QString& text) override;
     QString status() const override { return status_; }
     void appendToList(const QStringList&) override {}  // the device-count log stays silent
@@ -46,6 +52,8 @@ class ConsoleOperator final : public Operator {
 
     ConsoleStreams io_;
     ConsoleOptions options_;
+    const Clock& clock_;
+    std::chrono::nanoseconds started_;
     std::function<void(std::chrono::milliseconds)> wait_;
     QString status_;
 };

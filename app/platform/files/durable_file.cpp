@@ -36,11 +36,21 @@ QString temporaryPathFor(const QString& path, int attempt) {
 
 #ifdef _WIN32
 
-QString lastError() {
-    return QStringLiteral("system error %1").arg(static_cast<qulonglong>(GetLastError()));
+// The system's description of the last error, in the user's language.
+WriteFailure lastError() {
+    const DWORD code = GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    QString reason = length > 0 ? QString::fromWCharArray(text, static_cast<int>(length)).trimmed()
+                                : QStringLiteral("system error %1").arg(code);
+    if (text) LocalFree(text);
+    return {reason, length > 0};
 }
 
-std::optional<QString> writeWindows(const QString& path, const uint8_t* data, std::size_t size) {
+std::optional<WriteFailure> writeWindows(const QString& path, const uint8_t* data,
+                                         std::size_t size) {
     const std::wstring target = QDir::toNativeSeparators(path).toStdWString();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::wstring temp =
@@ -60,23 +70,23 @@ std::optional<QString> writeWindows(const QString& path, const uint8_t* data, st
             done += written;
         }
         ok = ok && FlushFileBuffers(file);
-        QString reason = ok ? QString() : lastError();
+        WriteFailure failure = ok ? WriteFailure{} : lastError();
         CloseHandle(file);
         if (ok && !MoveFileExW(temp.c_str(), target.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             ok = false;
-            reason = lastError();
+            failure = lastError();
         }
         if (!ok) DeleteFileW(temp.c_str());
-        return ok ? std::nullopt : std::optional<QString>(reason);
+        return ok ? std::nullopt : std::optional<WriteFailure>(failure);
     }
-    return QStringLiteral("no temporary file could be created");
+    return WriteFailure{QStringLiteral("no temporary file could be created"), false};
 }
 
 #else
 
-QString errnoText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+WriteFailure errnoText(int error) {
+    return {QString::fromLocal8Bit(std::strerror(error)), true};
 }
 
 bool writeAll(int fd, const uint8_t* data, std::size_t size) {
@@ -102,7 +112,7 @@ bool syncFolder(const QString& folder) {
     return ok;
 }
 
-std::optional<QString> writePosix(const QString& path, const uint8_t* data, std::size_t size) {
+std::optional<WriteFailure> writePosix(const QString& path, const uint8_t* data, std::size_t size) {
     const QByteArray target = QFile::encodeName(path);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QByteArray temp = QFile::encodeName(temporaryPathFor(path, attempt));
@@ -122,7 +132,7 @@ std::optional<QString> writePosix(const QString& path, const uint8_t* data, std:
         if (!syncFolder(QFileInfo(path).absolutePath())) return errnoText(errno);
         return std::nullopt;
     }
-    return QStringLiteral("no temporary file could be created");
+    return WriteFailure{QStringLiteral("no temporary file could be created"), false};
 }
 
 #endif
@@ -140,10 +150,10 @@ bool fileExists(const QString& path) {
 #endif
 }
 
-std::optional<QString> writeFileDurably(const QString& path, const uint8_t* data,
-                                        std::size_t size) {
+std::optional<WriteFailure> writeFileDurably(const QString& path, const uint8_t* data,
+                                             std::size_t size) {
     if (path.isEmpty() || QFileInfo(path).fileName().isEmpty())
-        return QStringLiteral("no file name given");
+        return WriteFailure{QStringLiteral("no file name given"), false};
 #ifdef _WIN32
     return writeWindows(path, data, size);
 #else

@@ -167,7 +167,8 @@ void Workbook::writeFile(const QString& path) const {
     const std::vector<uint8_t> bytes = buildWorkbookFile(*this);
     if (auto failure = files::writeFileDurably(path, bytes.data(), bytes.size())) {
         throw SpreadsheetError(kErrRequestRefused,
-                               QStringLiteral("Cannot save '%1': %2").arg(path, *failure));
+                               QStringLiteral("Cannot save '%1': %2").arg(path, failure->reason),
+                               failure->fromSystem ? failure->reason : QString());
     }
 }
 

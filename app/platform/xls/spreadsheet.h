@@ -26,10 +26,16 @@ inline constexpr int kErrComponentMissing = 429;  // the component is not availa
 inline constexpr int kErrRequestRefused = 1004;   // the request or save was refused
 
 struct SpreadsheetError : std::runtime_error {
-    SpreadsheetError(int number, const QString& description)
-        : std::runtime_error(description.toStdString()), number(number), description(description) {}
+    SpreadsheetError(int number, const QString& description, QString systemReason = {})
+        : std::runtime_error(description.toStdString()),
+          number(number),
+          description(description),
+          systemReason(std::move(systemReason)) {}
     int number;
     QString description;
+    // A file could not be written for a reason the system names ("No space
+    // left on device"); empty otherwise.
+    QString systemReason;
 };
 
 // The spreadsheet's own constants, with their meaning.

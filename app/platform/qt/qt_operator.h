@@ -1,8 +1,7 @@
 #pragma once
 // The Operator on Qt's standard dialogs, the main window's status field and
 // its status list. Pauses run a nested event loop, so the window stays
-// responsive; once the user has asked to end the program, the next pause
-// throws EndProgram so the running operation unwinds at once.
+// responsive.
 #include "core/operator.h"
 
 class QLineEdit;
@@ -27,16 +26,12 @@ class QtOperator final : public Operator {
     void appendToList(const QStringList& lines) override;
     void processEvents(std::chrono::milliseconds maxWait) override;
 
-    // The exit sequence ran while an operation was waiting.
-    void requestEnd() { endRequested_ = true; }
-
   private:
     FileDialogResult fileDialog(const FileDialogRequest& request, bool save);
 
     QWidget* dialogParent_;
     QLineEdit* statusField_;
     StatusListModel* statusList_;
-    bool endRequested_ = false;
 };
 
 // "xls Files (*.xls)|*.xls" (description|pattern pairs) as Qt name filters.

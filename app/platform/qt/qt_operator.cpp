@@ -1,6 +1,5 @@
-#include "platform/qt_operator.h"
+#include "platform/qt/qt_operator.h"
 
-#include "core/end_program.h"
 #include "core/status_list_model.h"
 
 #include <QCoreApplication>
@@ -177,7 +176,7 @@ void QtOperator::processEvents(std::chrono::milliseconds maxWait) {
         timer.start(maxWait);
         loop.exec();
     }
-    if (endRequested_) throw EndProgram{};
+    endIfRequested();
 }
 
 }  // namespace ksx4

@@ -1,11 +1,11 @@
 #pragma once
-// What the start procedure needs of the main window, kept apart from Qt so
-// that start-up runs in tests without widgets.
+// The main window as its handlers and the start procedure see it, kept apart
+// from Qt so that they run in tests without widgets.
 namespace ksx4 {
 
-class MainWindowControls {
+class MainWindowForm {
   public:
-    virtual ~MainWindowControls() = default;
+    virtual ~MainWindowForm() = default;
     // mnuManCal, mnuManTest, mnuEngCal: Visible false, Enabled false.
     virtual void hideEngineeringEntries() = 0;
     // Shows the main window (not modal), centred by its load handler.

@@ -1,4 +1,4 @@
-#include "core/wrapping_button.h"
+#include "core/main_window_button.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>

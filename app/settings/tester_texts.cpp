@@ -1,0 +1,13 @@
+#include "settings/tester_texts.h"
+
+namespace ksx4 {
+
+QString trimBlanks(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == QLatin1Char(' ')) ++begin;
+    while (end > begin && text[end - 1] == QLatin1Char(' ')) --end;
+    return text.mid(begin, end - begin);
+}
+
+}  // namespace ksx4

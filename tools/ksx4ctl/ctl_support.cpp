@@ -1,0 +1,55 @@
+#include "ctl_support.h"
+
+#include "core/end_program.h"
+#include "core/program_state.h"
+#include "platform/link_library.h"
+
+#include <ostream>
+
+namespace ksx4::ctl {
+
+int usageError(CtlContext& context, const std::string& usage, const QString& problem) {
+    context.err << "ksx4ctl: " << problem.toStdString() << "\n\n" << usage;
+    return kExitUsage;
+}
+
+bool isHelp(const QString& argument) {
+    return argument == QLatin1String("--help") || argument == QLatin1String("-h");
+}
+
+std::optional<QString> takeCommonOption(const QStringList& arguments, qsizetype& i,
+                                        ConsoleOptions& options) {
+    const QString& argument = arguments[i];
+    if (argument == QLatin1String("--yes")) {
+        options.yes = true;
+        return QString();
+    }
+    if (argument == QLatin1String("--wait")) {
+        if (i + 1 >= arguments.size()) return QStringLiteral("--wait needs a number of seconds");
+        bool ok = false;
+        const int seconds = arguments[i + 1].toInt(&ok);
+        if (!ok || seconds < 0)
+            return QStringLiteral("not a number of seconds: ") + arguments[i + 1];
+        ++i;
+        options.testerWait = std::chrono::seconds(seconds);
+        return QString();
+    }
+    return std::nullopt;
+}
+
+int runOperation(CtlContext& context, const ConsoleOptions& options,
+                 const std::function<Outcome(ProgramState&)>& operation) {
+    ConsoleOperator console({context.in, context.out, context.err}, options, context.clock,
+                            context.wait);
+    ProgramState state(console, context.clock, context.link);
+    try {
+        return operation(state) == Outcome::Done ? kExitDone : kExitFailed;
+    } catch (const EndProgram&) {
+        return kExitFailed;
+    } catch (const LinkLibraryUnavailable& error) {
+        context.err << "ksx4ctl: " << error.what() << '\n';
+        return kExitFailed;
+    }
+}
+
+}  // namespace ksx4::ctl

@@ -1,0 +1,39 @@
+#pragma once
+// What every ksx4ctl command shares: the options all of them take, running
+// one of the program's operations with the console as its operator, and the
+// exit code taken from the operation's outcome.
+#include "console_operator.h"
+#include "core/outcome.h"
+#include "ctl_command.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace ksx4 {
+struct ProgramState;
+}
+
+namespace ksx4::ctl {
+
+// A command's usage text, written with a problem to standard error; returns
+// kExitUsage.
+int usageError(CtlContext& context, const std::string& usage, const QString& problem);
+
+// Takes arguments[i] (and its value, advancing i) when it is one of the
+// options every command has: --yes, --wait SECONDS. nullopt: not such an
+// option; otherwise empty text, or the problem with it.
+std::optional<QString> takeCommonOption(const QStringList& arguments, qsizetype& i,
+                                        ConsoleOptions& options);
+
+bool isHelp(const QString& argument);
+
+// Runs operation with a console operator: kExitDone when it ended Done,
+// kExitFailed for any other outcome, when it ended the program, or when the
+// link library cannot be loaded.
+int runOperation(CtlContext& context, const ConsoleOptions& options,
+                 const std::function<Outcome(ProgramState&)>& operation);
+
+}  // namespace ksx4::ctl
