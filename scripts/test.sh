@@ -12,7 +12,7 @@ jobs=${KSX4_JOBS:-$(nproc)}
 
 scripts/check-format.sh
 
-# The Windows build of the link library first, so that the test summary of
+# The Windows builds and the package checks first, so that the test summary of
 # the sanitizer build is the last thing printed.
 scripts/check-windows-dll.sh
 scripts/check-windows-wine.sh
