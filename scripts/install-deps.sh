@@ -10,6 +10,8 @@ packages=(
   python3 python3-xlrd
   gputils srecord
   g++-mingw-w64-i686 binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+  help2man dpkg-dev file lintian desktop-file-utils appstream
   fonts-dejavu-core
 )
 if [[ "${1:-}" == "--demo" ]]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the Windows cross-build of the
-# link library with its export check, the optimised build, and the
-# AddressSanitizer + UndefinedBehaviorSanitizer build.
+# Sets everything up and runs every test: the Windows cross-builds of the
+# link library (export check, Wine run), the Debian package and its checks,
+# the optimised build, and the AddressSanitizer + UndefinedBehaviorSanitizer
+# build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,9 +12,11 @@ jobs=${KSX4_JOBS:-$(nproc)}
 
 scripts/check-format.sh
 
-# The Windows build of the link library first, so that the test summary of
+# The Windows builds and the package checks first, so that the test summary of
 # the sanitizer build is the last thing printed.
 scripts/check-windows-dll.sh
+scripts/check-windows-wine.sh
+scripts/check-package.sh
 
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$jobs"

@@ -224,6 +224,12 @@ TEST_P(UsageTest, ExplainsItselfWithoutTouchingTheTester) {
     EXPECT_EQ(eraseIndicator(), 0);
 }
 
+TEST_F(Ksx4ctlTest, VersionNamesTheProgramAndItsVersionAlone) {
+    EXPECT_EQ(run({"--version"}), kExitDone);
+    EXPECT_EQ(stdoutText.str(), "ksx4ctl " KSX4_TEST_PROJECT_VERSION "\n");
+    EXPECT_EQ(errors(), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Arguments, UsageTest,
     ::testing::Values(UsageCase{"Help", {"--help"}, kExitDone, nullptr},

@@ -60,6 +60,10 @@ int runKsx4ctl(const QStringList& arguments, CtlContext& context) {
         context.out << fullUsage();
         return kExitDone;
     }
+    if (name == QLatin1String("--version")) {
+        context.out << "ksx4ctl " KSX4_PROJECT_VERSION "\n";
+        return kExitDone;
+    }
     for (const Command& command : kCommands) {
         if (name == QLatin1String(command.name)) return command.run(arguments.mid(1), context);
     }

@@ -7,17 +7,35 @@
 
 namespace ksx4::sim {
 
+namespace {
+
+void printUsage(std::ostream& out) {
+    out << "Usage: ksx4sim init DIR [OPTION...]\n"
+           "  or:  ksx4sim show DIR\n"
+           "  or:  ksx4sim run DIR -- COMMAND [ARG...]\n"
+           "  or:  ksx4sim --help | --version\n"
+           "Creates simulated KSX-4 testers, describes them and runs programs against them.\n"
+           "\n"
+           "  init DIR  write a simulated tester with stored reports into DIR/1\n"
+           "  show DIR  describe the simulated testers in DIR\n"
+           "  run DIR   run the COMMAND after -- so that it talks to the simulated\n"
+           "            testers and signal generator in DIR\n"
+           "\n"
+           "Options of init:\n"
+           "  --pa            a KSX-4-PA instead of a KSX-4\n"
+           "  --serial N      serial number, 0 to 32767 (1001)\n"
+           "  --reports N     stored reports, 0 to 8 (8)\n"
+           "  --devices N     devices in each report, 0 to 32 (12)\n"
+           "  --seed N        another seed gives other measurements (1)\n"
+           "  --varied-names  location names such as \"Pump Station A\" instead of \"Report 1\"\n"
+           "  --force         overwrite a tester already in DIR/1\n";
+}
+
+}  // namespace
+
 int usage(std::string_view problem) {
     if (!problem.empty()) std::cerr << "ksx4sim: " << problem << "\n";
-    std::cerr << "Usage:\n"
-                 "  ksx4sim init DIR [--pa] [--serial N] [--reports N] [--devices N] [--seed N]\n"
-                 "               [--varied-names] [--force]\n"
-                 "      write a simulated tester with stored reports into DIR/1\n"
-                 "  ksx4sim show DIR\n"
-                 "      describe the simulated testers in DIR\n"
-                 "  ksx4sim run DIR -- COMMAND [ARG...]\n"
-                 "      run COMMAND so that it talks to the simulated testers and signal\n"
-                 "      generator in DIR\n";
+    printUsage(std::cerr);
     return kExitUsage;
 }
 
@@ -32,7 +50,11 @@ int main(int argc, char** argv) {
     if (command == "init") return initCommand(args);
     if (command == "show") return showCommand(args);
     if (command == "--help" || command == "-h" || command == "help") {
-        usage("");
+        printUsage(std::cout);
+        return kExitDone;
+    }
+    if (command == "--version") {
+        std::cout << "ksx4sim " KSX4_PROJECT_VERSION "\n";
         return kExitDone;
     }
     return usage("unknown command '" + std::string(command) + "'");
