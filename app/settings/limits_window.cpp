@@ -18,8 +18,8 @@ constexpr int kMargin = 120;
 constexpr int kLabelLeft = kMargin;
 constexpr int kLabelWidth = 3120;
 constexpr int kBoxLeft = 3360;
-constexpr int kBoxWidth = 1815;
-constexpr int kUnitLeft = 5295;
+constexpr int kBoxWidth = 2160;  // "None Added/Dropped" fits
+constexpr int kUnitLeft = kBoxLeft + kBoxWidth + 120;
 constexpr int kUnitWidth = 1305;
 constexpr int kHeadingTop = 120;
 constexpr int kFirstRowTop = 480;
@@ -28,11 +28,11 @@ constexpr int kBoxHeight = 285;
 constexpr int kLabelHeight = 255;
 constexpr int kLabelDrop = 30;  // a label's text sits level with its box's
 constexpr int kRowCount = 11;
-constexpr int kButtonTop = kFirstRowTop + kRowCount * kRowPitch + 195;
-constexpr int kButtonWidth = 1530;
-constexpr int kButtonHeight = 615;
-constexpr int kButtonGap = 160;
 constexpr int kClientWidth = kUnitLeft + kUnitWidth + kMargin;
+constexpr int kButtonTop = kFirstRowTop + kRowCount * kRowPitch + 195;
+constexpr int kButtonGap = 160;
+constexpr int kButtonWidth = (kClientWidth - 2 * kMargin - 3 * kButtonGap) / 4;
+constexpr int kButtonHeight = 615;
 constexpr int kClientHeight = kButtonTop + kButtonHeight + kMargin;
 
 QLabel* addLabel(QWidget* parent, const QString& text, int left, int top, int width) {
@@ -78,6 +78,7 @@ LimitsWindow::LimitsWindow(ProgramState& state, OperationRunner& runner, QWidget
         // No operation reads or changes them.
         QLineEdit* box = addRow(row++, fixed.label, fixed.boxName, nullptr);
         box->setText(QString::fromLatin1(fixed.text));
+        box->setCursorPosition(0);  // show the text from its start
         box->setReadOnly(true);
     }
     const LimitRow& retransmits = kLimitRows[kRetransmitsRow];

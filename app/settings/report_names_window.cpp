@@ -14,10 +14,10 @@
 namespace ksx4 {
 namespace {
 
-// In twips.
+// In twips. The buttons stand in a column right of the boxes.
 constexpr int kMargin = 120;
-constexpr int kInstructionHeight = 855;
-constexpr int kHeadingTop = kMargin + kInstructionHeight + 105;
+constexpr int kInstructionHeight = 660;
+constexpr int kHeadingTop = kMargin + kInstructionHeight + 120;
 constexpr int kLabelWidth = 1320;
 constexpr int kBoxLeft = kMargin + kLabelWidth + 120;
 constexpr int kBoxWidth = 2415;
@@ -26,12 +26,12 @@ constexpr int kRowPitch = 375;
 constexpr int kBoxHeight = 285;
 constexpr int kLabelHeight = 255;
 constexpr int kLabelDrop = 30;  // a label's text sits level with its box's
-constexpr int kButtonTop = kFirstRowTop + 8 * kRowPitch + 195;
-constexpr int kButtonWidth = 1290;
+constexpr int kButtonLeft = kBoxLeft + kBoxWidth + 240;
+constexpr int kButtonWidth = 2280;
 constexpr int kButtonHeight = 615;
-constexpr int kButtonGap = 120;
-constexpr int kClientWidth = 2 * kMargin + 4 * kButtonWidth + 3 * kButtonGap;
-constexpr int kClientHeight = kButtonTop + kButtonHeight + kMargin;
+constexpr int kButtonPitch = 735;
+constexpr int kClientWidth = kButtonLeft + kButtonWidth + kMargin;
+constexpr int kClientHeight = kFirstRowTop + 8 * kRowPitch + kMargin;
 
 }  // namespace
 
@@ -77,8 +77,9 @@ ReportNamesWindow::ReportNamesWindow(ProgramState& state, OperationRunner& runne
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
         auto* button = new WrappingButton(QString::fromLatin1(buttons[i].caption), this);
         button->setObjectName(QString::fromLatin1(buttons[i].name));
-        button->setGeometry(twips::rect(kMargin + static_cast<int>(i) * (kButtonWidth + kButtonGap),
-                                        kButtonTop, kButtonWidth, kButtonHeight));
+        button->setGeometry(twips::rect(kButtonLeft,
+                                        kFirstRowTop + static_cast<int>(i) * kButtonPitch,
+                                        kButtonWidth, kButtonHeight));
         const auto handler = buttons[i].handler;
         connect(button, &QPushButton::clicked, this, [this, handler] { run(handler); });
         buttons_[i] = button;
