@@ -25,6 +25,13 @@ QString notANumberMessage() {
            QStringLiteral("Check all limits before saving to the KSX-4.");
 }
 
+// The voltage as stored: whole millivolts, written with at least four
+// digits (9.0 gives 9000).
+QString millivoltText(double volts) {
+    return QStringLiteral("%1").arg(std::llround(volts * kMillivoltsPerVolt), 4, 10,
+                                    QLatin1Char('0'));
+}
+
 void fillBoxesFromImage(ProgramState& state, LimitsForm& form) {
     for (const LimitRow& row : kLimitRows) {
         // Empty text when the word cannot be decoded (the decoder has said
@@ -36,14 +43,22 @@ void fillBoxesFromImage(ProgramState& state, LimitsForm& form) {
     }
 }
 
+// A box as it was checked.
+struct CheckedBox {
+    QString text;
+    double number = 0;
+};
+using CheckedBoxes = std::array<CheckedBox, kLimitRows.size()>;
+
 // Every box in order, lower bound then upper bound; the first failure is
-// shown. All checks come before the first write.
-std::optional<std::array<double, kLimitRows.size()>> checkBoxes(ProgramState& state,
-                                                                const LimitsForm& form) {
-    std::array<double, kLimitRows.size()> numbers{};
+// shown. All checks come before the first write, and what is written is what
+// was checked: the boxes stay editable while the connection is opened.
+std::optional<CheckedBoxes> checkBoxes(ProgramState& state, const LimitsForm& form) {
+    CheckedBoxes checked{};
     for (std::size_t i = 0; i < kLimitRows.size(); ++i) {
         const LimitRow& row = kLimitRows[i];
-        const auto number = readLimitNumber(form.text(row.box), form.numberFormat());
+        const QString text = form.text(row.box);
+        const auto number = readLimitNumber(text, form.numberFormat());
         if (!number) {
             state.ui.message(notANumberMessage(), Buttons::Ok, Icon::None, kLimitsTitle);
             return std::nullopt;
@@ -56,9 +71,9 @@ std::optional<std::array<double, kLimitRows.size()>> checkBoxes(ProgramState& st
                              Icon::None, kLimitsTitle);
             return std::nullopt;
         }
-        numbers[i] = *number;
+        checked[i] = {text, *number};
     }
-    return numbers;
+    return checked;
 }
 
 }  // namespace
@@ -107,20 +122,18 @@ void readLimitsFromTester(ProgramState& state, LimitsForm& form) {
 }
 
 Outcome saveLimitsToTester(ProgramState& state, LimitsForm& form) {
-    const auto numbers = checkBoxes(state, form);
-    if (!numbers) return Outcome::Refused;
+    const auto checked = checkBoxes(state, form);
+    if (!checked) return Outcome::Refused;
 
     openTesterConnection(state);
     for (std::size_t i = 0; i < kLimitRows.size(); ++i) {
         const LimitRow& row = kLimitRows[i];
-        // The voltage goes as whole millivolts with at least four digits;
-        // every other limit as typed, read in the number format it was
-        // checked in.
+        const CheckedBox& box = (*checked)[i];
+        // Every limit but the voltage goes as typed, read in the number
+        // format it was checked in.
         const EncodedWord word =
-            row.inVolts ? encodeWord(state.ui, QStringLiteral("%1").arg(
-                                                   std::llround((*numbers)[i] * kMillivoltsPerVolt),
-                                                   4, 10, QLatin1Char('0')))
-                        : encodeWord(state.ui, trimBlanks(form.text(row.box)), form.numberFormat());
+            row.inVolts ? encodeWord(state.ui, millivoltText(box.number))
+                        : encodeWord(state.ui, trimBlanks(box.text), form.numberFormat());
         if (!word.ok) {
             state.ui.message(QString::fromLatin1(row.formatMessage), Buttons::Ok, Icon::None,
                              kLimitsTitle);

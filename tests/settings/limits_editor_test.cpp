@@ -204,6 +204,19 @@ TEST_F(LimitsEditorTest, VoltageIsStoredInRoundedMillivoltsAndReadsBackWithOneDe
     EXPECT_EQ(form.text(LimitBox::Voltage), "12.3");
 }
 
+// The boxes stay editable while Save waits for the tester; a value typed
+// then has not been checked and is not written.
+TEST_F(LimitsEditorTest, SaveWritesTheValuesItChecked) {
+    showDefaults();
+    form.setText(LimitBox::Signal, "200");
+    ui.onEvents = [this] { form.setText(LimitBox::Signal, "5000"); };
+
+    ASSERT_EQ(saveLimitsToTester(state, form), Outcome::Done);
+
+    EXPECT_GT(ui.eventRounds, 0);
+    EXPECT_EQ(wordAt(eeprom(), 238), 200);
+}
+
 TEST_F(LimitsEditorTest, AFailedWriteEndsTheProgramAndKeepsTheEarlierLimits) {
     auto image = sim::blankTester(false, 1001);
     sim::setEepromWord(image, 244, 99);
