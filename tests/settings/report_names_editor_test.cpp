@@ -220,6 +220,18 @@ INSTANTIATE_TEST_SUITE_P(Faults, NameWriteFailureTest,
                                            FailureCase{"TheEightyFirstEnds", 81, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A name typed while Save waits for the tester has not been checked and is
+// not written.
+TEST_F(ReportNamesEditorTest, SaveWritesTheNamesItChecked) {
+    showDefaultNames(state, form);
+    ui.onEvents = [this] { form.setText(1, "a/b"); };
+
+    ASSERT_EQ(saveNamesToTester(state, form), Outcome::Done);
+
+    EXPECT_GT(ui.eventRounds, 0);
+    EXPECT_EQ(storedName(1), "Report 1       ");
+}
+
 TEST_F(ReportNamesEditorTest, CancelWritesNothing) {
     mnuReportNames_Click(state, form);
     form.setText(1, "Changed");
