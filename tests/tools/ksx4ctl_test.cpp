@@ -209,21 +209,22 @@ TEST_P(UsageTest, ExplainsItselfWithoutTouchingTheTester) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, UsageTest,
-    ::testing::Values(
-        UsageCase{"Help", {"--help"}, kExitDone, nullptr},
-        UsageCase{"TransferHelp", {"transfer", "--help"}, kExitDone, nullptr},
-        UsageCase{"NoCommand", {}, kExitUsage, "no command given"},
-        UsageCase{"UnknownCommand", {"frobnicate"}, kExitUsage, "unknown command: frobnicate"},
-        UsageCase{
-            "UnknownOption", {"transfer", "--force"}, kExitUsage, "unexpected argument: --force"},
-        UsageCase{"FolderMissingItsValue",
-                  {"transfer", "--folder"},
-                  kExitUsage,
-                  "unexpected argument: --folder"},
-        UsageCase{"NotAFolder",
-                  {"transfer", "--folder", "/nonexistent/out"},
-                  kExitUsage,
-                  "not a folder: /nonexistent/out"}),
+    ::testing::Values(UsageCase{"Help", {"--help"}, kExitDone, nullptr},
+                      UsageCase{"TransferHelp", {"transfer", "--help"}, kExitDone, nullptr},
+                      UsageCase{"NoCommand", {}, kExitUsage, "no command given"},
+                      UsageCase{"UnknownCommand", {"bogus"}, kExitUsage, "unknown command: bogus"},
+                      UsageCase{"UnknownOption",
+                                {"transfer", "--force"},
+                                kExitUsage,
+                                "unexpected argument: --force"},
+                      UsageCase{"FolderMissingItsValue",
+                                {"transfer", "--folder"},
+                                kExitUsage,
+                                "unexpected argument: --folder"},
+                      UsageCase{"NotAFolder",
+                                {"transfer", "--folder", "/nonexistent/out"},
+                                kExitUsage,
+                                "not a folder: /nonexistent/out"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
