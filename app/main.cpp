@@ -7,16 +7,50 @@
 #include "platform/link_library.h"
 #include "platform/qt/qt_operator.h"
 #include "report/transfer.h"
+#include "settings/erase_reports.h"
+#include "settings/limits_editor.h"
+#include "settings/limits_window.h"
+#include "settings/report_names_editor.h"
+#include "settings/report_names_window.h"
 
 #include <QApplication>
 #include <QDir>
 
+#include <memory>
+
 namespace {
 
-ksx4::MainWindowHandlers mainWindowHandlers() {
+// The editor windows: each made at its first use, then only hidden and shown,
+// so that its boxes keep their contents. The runner is known once the main
+// window exists.
+struct EditorWindows {
+    ksx4::OperationRunner* runner = nullptr;
+    std::unique_ptr<ksx4::LimitsWindow> limits;
+    std::unique_ptr<ksx4::ReportNamesWindow> names;
+
+    ksx4::LimitsWindow& limitsWindow(ksx4::ProgramState& state) {
+        if (!limits) limits = std::make_unique<ksx4::LimitsWindow>(state, *runner);
+        return *limits;
+    }
+    ksx4::ReportNamesWindow& namesWindow(ksx4::ProgramState& state) {
+        if (!names) names = std::make_unique<ksx4::ReportNamesWindow>(state, *runner);
+        return *names;
+    }
+};
+
+ksx4::MainWindowHandlers mainWindowHandlers(EditorWindows& editors) {
     ksx4::MainWindowHandlers handlers;
     handlers.transferReports = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
         ksx4::cmddownloaddata_Click(state);
+    };
+    handlers.eraseReports = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
+        ksx4::mnuErase_Click(state);
+    };
+    handlers.okBadLimits = [&editors](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
+        ksx4::mnuOKBADLimits_Click(state, editors.limitsWindow(state));
+    };
+    handlers.reportNames = [&editors](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
+        ksx4::mnuReportNames_Click(state, editors.namesWindow(state));
     };
     return handlers;
 }
@@ -31,14 +65,18 @@ int main(int argc, char* argv[]) {
     // The program's own folder is the current folder, as on every start.
     QDir::setCurrent(QCoreApplication::applicationDirPath());
 
+    // Outlives the runner and the state its windows use: nothing of theirs
+    // runs once the event loop has ended.
+    EditorWindows editors;
     ksx4::SteadyClock clock;
     ksx4::LinkLibrary link;  // loaded at its first call
-    ksx4::MainWindow window(mainWindowHandlers());
+    ksx4::MainWindow window(mainWindowHandlers(editors));
     ksx4::QtOperator ui(&window, window.statusField(), window.statusList());
     ksx4::ProgramState state(ui, clock, link);
     // Closing the main window runs its exit sequence; the other windows go
     // with it.
     ksx4::OperationRunner runner(ui, [] { QApplication::closeAllWindows(); });
+    editors.runner = &runner;
     window.attach(state, runner);
 
     if (!window.start()) return 0;

@@ -49,4 +49,13 @@ QByteArray textToAnsi(const QString& text) {
     return bytes;
 }
 
+bool isAnsiText(const QString& text) {
+    for (QChar ch : text) {
+        // A surrogate half has no byte, so characters beyond the first plane
+        // are refused too.
+        if (toByte(ch) < 0) return false;
+    }
+    return true;
+}
+
 }  // namespace ksx4

@@ -13,5 +13,8 @@ namespace ksx4 {
 QString ansiToText(const uint8_t* bytes, std::size_t count);
 // Characters the code page lacks become '?'.
 QByteArray textToAnsi(const QString& text);
+// True when every character of text has a byte in the code page, so that
+// textToAnsi stores it as typed: "Café €" can be stored, "東京" cannot.
+bool isAnsiText(const QString& text);
 
 }  // namespace ksx4

@@ -30,6 +30,20 @@ inline constexpr std::array<LimitDefault, 8> kDefaultLimits{{
 }};
 inline constexpr LimitDefault kDefaultRetransmitLimit{eeprom::kRetransmitLimit, 0};
 
+// The default of any of the nine limits the editor shows, as stored (0 for a
+// field that is no limit).
+constexpr uint16_t defaultLimitValue(const eeprom::Field& field) {
+    if (field.address == kDefaultRetransmitLimit.field.address) {
+        return kDefaultRetransmitLimit.value;
+    }
+    for (const LimitDefault& limit : kDefaultLimits) {
+        if (limit.field.address == field.address) return limit.value;
+    }
+    return 0;
+}
+static_assert(defaultLimitValue(eeprom::kVoltageLimit) == 9000);
+static_assert(defaultLimitValue(eeprom::kRetransmitLimit) == 0);
+
 // "Report 1" .. "Report 8" for locations 1..8.
 inline QString defaultReportName(int location) {
     return QStringLiteral("Report %1").arg(location);

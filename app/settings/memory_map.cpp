@@ -35,14 +35,20 @@ QString readEepromField(ProgramState& state, int offset, int length, eeprom::Fie
     return QString::number(word);
 }
 
-EncodedWord encodeWord(Operator& ui, const QString& text) {
+QLocale plainNumberFormat() {
+    QLocale plain = QLocale::c();
+    plain.setNumberOptions(QLocale::RejectGroupSeparator);
+    return plain;
+}
+
+EncodedWord encodeWord(Operator& ui, const QString& text, const QLocale& numberFormat) {
     EncodedWord result;
     if (text.isEmpty()) {
         ui.message(QStringLiteral("Enter value"));
         return result;
     }
     bool isNumber = false;
-    const double number = text.trimmed().toDouble(&isNumber);
+    const double number = numberFormat.toDouble(text.trimmed(), &isNumber);
     if (!isNumber || !std::isfinite(number)) {
         ui.message(QStringLiteral("Command Error: Type mismatch"));
         return result;

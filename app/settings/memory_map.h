@@ -2,6 +2,7 @@
 // The tester's two memories: where every field the program uses lies, how it
 // is encoded, and the shared encoder and decoder. Use these names instead of
 // bare addresses everywhere.
+#include <QLocale>
 #include <QString>
 
 #include <array>
@@ -95,12 +96,17 @@ inline QString readEepromField(ProgramState& state, const eeprom::Field& field) 
 }
 
 // Decimal text to a word, high byte first. On failure a message has been
-// shown, ok is false and the bytes are two blanks.
+// shown, ok is false and the bytes are two blanks. numberFormat: how the
+// text writes its number; an editor passes the number format its boxes were
+// checked in, so that both read the same number. The default is the plain
+// form the program itself writes ("21845", "150.5", no group separators).
 struct EncodedWord {
     bool ok = false;
     std::array<uint8_t, 2> bytes{0x20, 0x20};
 };
-EncodedWord encodeWord(Operator& ui, const QString& text);
+QLocale plainNumberFormat();
+EncodedWord encodeWord(Operator& ui, const QString& text,
+                       const QLocale& numberFormat = plainNumberFormat());
 
 // Opens the connection and fills state.eepromImage with one 255-byte read,
 // retried up to 11 reads; ends the program after the 11th failure.

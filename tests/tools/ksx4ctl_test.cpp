@@ -235,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UsageCase{"Help", {"--help"}, kExitDone, nullptr},
                       UsageCase{"TransferHelp", {"transfer", "--help"}, kExitDone, nullptr},
                       UsageCase{"NoCommand", {}, kExitUsage, "no command given"},
-                      UsageCase{"UnknownCommand", {"erase"}, kExitUsage, "unknown command: erase"},
+                      UsageCase{"UnknownCommand", {"bogus"}, kExitUsage, "unknown command: bogus"},
                       UsageCase{"UnknownOption",
                                 {"transfer", "--force"},
                                 kExitUsage,

@@ -9,4 +9,13 @@ namespace ksx4::ctl {
 extern const char* const kTransferUsage;
 int runTransferCommand(const QStringList& arguments, CtlContext& context);
 
+extern const char* const kLimitsUsage;
+int runLimitsCommand(const QStringList& arguments, CtlContext& context);
+
+extern const char* const kNamesUsage;
+int runNamesCommand(const QStringList& arguments, CtlContext& context);
+
+extern const char* const kEraseUsage;
+int runEraseCommand(const QStringList& arguments, CtlContext& context);
+
 }  // namespace ksx4::ctl

@@ -18,6 +18,9 @@ struct Command {
 
 const std::array kCommands{
     Command{"transfer", kTransferUsage, runTransferCommand},
+    Command{"limits", kLimitsUsage, runLimitsCommand},
+    Command{"names", kNamesUsage, runNamesCommand},
+    Command{"erase", kEraseUsage, runEraseCommand},
 };
 
 const char* const kGeneralUsage =
@@ -27,6 +30,9 @@ const char* const kGeneralUsage =
     "\n"
     "Commands:\n"
     "  transfer   copy the stored reports into workbooks, then erase them\n"
+    "  limits     print or change the OK/BAD limits\n"
+    "  names      print or change the report (location) names\n"
+    "  erase      tell the tester to erase its stored reports\n"
     "\n"
     "Every command runs the same steps, texts and questions as ksx4_assistant.\n"
     "Messages go to standard error, status texts to standard output, one per\n"
@@ -36,11 +42,13 @@ const char* const kGeneralUsage =
     "Cancel. With --yes every question is answered OK or Yes; while no tester\n"
     "is attached that goes on for --wait SECONDS (default 30), then Cancel.\n"
     "\n"
-    "Exit status: 0 when the operation reached its closing status; 1 for any\n"
-    "other outcome, including a fatal tester error that ends the program;\n"
-    "2 for bad arguments.\n"
+    "Exit status: 0 when the operation reached its closing status (limits and\n"
+    "names without changes: printed what is stored); 1 for any other outcome,\n"
+    "including a fatal tester error that ends the program; 2 for bad\n"
+    "arguments.\n"
     "\n"
-    "On a simulated tester: ksx4sim run TESTER -- ksx4ctl transfer --folder OUT\n";
+    "On a simulated tester: ksx4sim run TESTER -- ksx4ctl transfer --folder OUT\n"
+    "                       ksx4sim run TESTER -- ksx4ctl limits --set voltage=12.5\n";
 
 // The general usage followed by every command's own.
 std::string fullUsage() {

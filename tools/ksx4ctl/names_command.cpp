@@ -1,0 +1,106 @@
+// ksx4ctl names: the report names editor on the console.
+#include "commands.h"
+#include "console_forms.h"
+#include "ctl_support.h"
+#include "set_pairs.h"
+#include "settings/memory_map.h"
+#include "settings/report_names_editor.h"
+
+#include <ostream>
+
+namespace ksx4::ctl {
+namespace {
+
+// A stored name as one line: trailing blanks trimmed, and control
+// characters (a tester may hold any byte) written as \xNN so that each name
+// stays on its own line.
+std::string printableName(const QString& stored) {
+    QString name = stored;
+    while (name.endsWith(QLatin1Char(' '))) name.chop(1);
+    QString shown;
+    for (QChar ch : name) {
+        if (ch.category() == QChar::Other_Control) {
+            shown += QStringLiteral("\\x%1").arg(ch.unicode(), 2, 16, QLatin1Char('0'));
+        } else {
+            shown += ch;
+        }
+    }
+    return shown.toStdString();
+}
+
+}  // namespace
+
+const char* const kNamesUsage =
+    "Usage: ksx4ctl names [--yes] [--wait SECONDS]\n"
+    "       ksx4ctl names [--defaults] [--set N=TEXT...] [--yes] [--wait SECONDS]\n"
+    "\n"
+    "Without --set or --defaults: prints the eight report (location) names\n"
+    "stored in the attached KSX-4, one N=NAME line each with trailing blanks\n"
+    "trimmed (after the status lines).\n"
+    "\n"
+    "  --set N=TEXT...  change the names of locations N (1 to 8; the others\n"
+    "                   keep the tester's names) and save all eight exactly\n"
+    "                   as \"Save Report Names to KSX-4\" does, checks included\n"
+    "  --defaults       \"Show Default Names\" (\"Report 1\" .. \"Report 8\"), then\n"
+    "                   save; with --set the pairs change the defaults\n"
+    "  --yes, --wait    as for every command (see ksx4ctl --help)\n"
+    "\n"
+    "A name has 1 to 15 characters once leading and trailing blanks are\n"
+    "removed, none of \\ / : * ? \" < > |, and only characters of Windows code\n"
+    "page 1252 (the tester stores one byte per character).\n"
+    "\n"
+    "Exit status: 0 when the names were printed or \"Report names written to\n"
+    "KSX-4.  Ready...\" was reached; 1 when a check refused a name or the\n"
+    "program ended; 2 for bad arguments (N outside 1 to 8 included).\n";
+
+int runNamesCommand(const QStringList& arguments, CtlContext& context) {
+    ConsoleOptions options;
+    bool defaults = false;
+    bool set = false;
+    QList<SetPair> pairs;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (const auto problem = takeCommonOption(arguments, i, options)) {
+            if (!problem->isEmpty()) return usageError(context, kNamesUsage, *problem);
+        } else if (argument == QLatin1String("--set")) {
+            set = true;
+            if (const auto bad = takeSetPairs(arguments, i, pairs)) {
+                return usageError(context, kNamesUsage, *bad);
+            }
+        } else if (argument == QLatin1String("--defaults")) {
+            defaults = true;
+        } else if (isHelp(argument)) {
+            context.out << kNamesUsage;
+            return kExitDone;
+        } else {
+            return usageError(context, kNamesUsage,
+                              QStringLiteral("unexpected argument: ") + argument);
+        }
+    }
+    QList<std::pair<int, QString>> changes;
+    for (const SetPair& pair : pairs) {
+        bool isNumber = false;
+        const int location = pair.name.toInt(&isNumber);
+        if (!isNumber || location < 1 || location > eeprom::kLocationCount) {
+            return usageError(context, kNamesUsage,
+                              QStringLiteral("not a location from 1 to 8: ") + pair.name);
+        }
+        changes.append({location, pair.value});
+    }
+
+    return runOperation(context, options, [&](ProgramState& state) {
+        ConsoleNamesForm form;
+        mnuReportNames_Click(state, form);
+        if (!set && !defaults) {
+            for (int location = 1; location <= eeprom::kLocationCount; ++location) {
+                context.out << location << '=' << printableName(form.text(location)) << '\n';
+            }
+            return Outcome::Done;
+        }
+        if (defaults) showDefaultNames(state, form);
+        for (const auto& [location, text] : changes) form.setText(location, text);
+        return saveNamesToTester(state, form);
+    });
+}
+
+}  // namespace ksx4::ctl
