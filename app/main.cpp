@@ -4,6 +4,7 @@
 #include "core/main_window.h"
 #include "core/operation_runner.h"
 #include "core/program_state.h"
+#include "firmware/firmware_update.h"
 #include "platform/link_library.h"
 #include "platform/qt/qt_operator.h"
 #include "report/transfer.h"
@@ -17,6 +18,9 @@ ksx4::MainWindowHandlers mainWindowHandlers() {
     ksx4::MainWindowHandlers handlers;
     handlers.transferReports = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
         ksx4::cmddownloaddata_Click(state);
+    };
+    handlers.updateFirmware = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
+        ksx4::cmdloadflash_Click(state);
     };
     return handlers;
 }

@@ -9,4 +9,7 @@ namespace ksx4::ctl {
 extern const char* const kTransferUsage;
 int runTransferCommand(const QStringList& arguments, CtlContext& context);
 
+extern const char* const kFirmwareUsage;
+int runFirmwareCommand(const QStringList& arguments, CtlContext& context);
+
 }  // namespace ksx4::ctl

@@ -18,6 +18,7 @@ struct Command {
 
 const std::array kCommands{
     Command{"transfer", kTransferUsage, runTransferCommand},
+    Command{"firmware", kFirmwareUsage, runFirmwareCommand},
 };
 
 const char* const kGeneralUsage =
@@ -27,6 +28,7 @@ const char* const kGeneralUsage =
     "\n"
     "Commands:\n"
     "  transfer   copy the stored reports into workbooks, then erase them\n"
+    "  firmware   load a firmware HEX file into the tester\n"
     "\n"
     "Every command runs the same steps, texts and questions as ksx4_assistant.\n"
     "Messages go to standard error, status texts to standard output, one per\n"

@@ -1,18 +1,25 @@
 #include "platform/qt/qt_operator.h"
 
+#include "core/elapsed_text.h"
 #include "core/status_list_model.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <exception>
+#include <memory>
 
 namespace ksx4 {
 namespace {
@@ -123,7 +130,7 @@ QString QtOperator::browseForFolder(const QString& title) {
 FileDialogResult QtOperator::fileDialog(const FileDialogRequest& request, bool save) {
     QFileDialog dialog(dialogParent_, request.title, request.startFolder);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // Saving under an existing name asks its own replace question; asking
     // here too would ask twice.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -156,11 +163,59 @@ void QtOperator::setStatus(const QString& text) {
 }
 
 QString QtOperator::status() const {
-    return statusField_->text();
+    return waitingStatus_ ? *waitingStatus_ : statusField_->text();
 }
 
 void QtOperator::appendToList(const QStringList& lines) {
     statusList_->appendLines(lines);
+}
+
+void QtOperator::runWhileWaiting(const std::function<void()>& call) {
+    std::exception_ptr failure;
+    std::unique_ptr<QThread> worker(QThread::create([&call, &failure] {
+        try {
+            call();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+
+    const QString text = statusField_->text();
+    waitingStatus_ = text;
+    // The busy bar sits in the gap between the status field and the buttons.
+    QProgressBar busy(statusField_->parentWidget());
+    busy.setObjectName(QStringLiteral("busyIndicator"));
+    busy.setRange(0, 0);
+    busy.setTextVisible(false);
+    const QRect field = statusField_->geometry();
+    busy.setGeometry(field.left(), field.bottom() + 4, field.width(), 8);
+    busy.show();
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const auto showElapsed = [&] {
+        statusField_->setText(text + QStringLiteral("  (") +
+                              elapsedText(std::chrono::milliseconds(elapsed.elapsed())) +
+                              QLatin1Char(')'));
+    };
+    showElapsed();
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, showElapsed);
+    tick.start(250);
+
+    QEventLoop loop;
+    // Queued from the worker: a call that ends before exec() still ends it.
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+
+    tick.stop();
+    QGuiApplication::restoreOverrideCursor();
+    waitingStatus_.reset();
+    statusField_->setText(text);
+    if (failure) std::rethrow_exception(failure);
 }
 
 void QtOperator::processEvents(std::chrono::milliseconds maxWait) {

@@ -4,6 +4,8 @@
 // responsive.
 #include "core/operator.h"
 
+#include <optional>
+
 class QLineEdit;
 class QWidget;
 
@@ -26,12 +28,19 @@ class QtOperator final : public Operator {
     void appendToList(const QStringList& lines) override;
     void processEvents(std::chrono::milliseconds maxWait) override;
 
+  protected:
+    // The call runs on a worker thread while this thread's event loop keeps
+    // the window painting and answering; the status field shows the status
+    // text with the elapsed time, with a busy bar beneath it.
+    void runWhileWaiting(const std::function<void()>& call) override;
+
   private:
     FileDialogResult fileDialog(const FileDialogRequest& request, bool save);
 
     QWidget* dialogParent_;
     QLineEdit* statusField_;
     StatusListModel* statusList_;
+    std::optional<QString> waitingStatus_;  // the status text while waitFor runs
 };
 
 // "xls Files (*.xls)|*.xls" (description|pattern pairs) as Qt name filters.
