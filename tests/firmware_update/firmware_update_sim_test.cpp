@@ -177,11 +177,12 @@ TEST_P(InterruptedUpdateTest, RetriesOverANewConnectionAndLoadsTheWholeFile) {
     EXPECT_EQ(ui.status(), "KSX-4 firmware loaded.  Ready...");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, InterruptedUpdateTest,
-    ::testing::Values(FaultCase{"3 write-timeout", false}, FaultCase{"481 read-timeout", false},
-                      FaultCase{"482 bad-echo", false}, FaultCase{"483 short-reply", false},
-                      FaultCase{"600 unplug", true}));
+INSTANTIATE_TEST_SUITE_P(Faults, InterruptedUpdateTest,
+                         ::testing::Values(FaultCase{"3 write-timeout", false},
+                                           FaultCase{"481 read-timeout", false},
+                                           FaultCase{"482 bad-echo", false},
+                                           FaultCase{"483 short-reply", false},
+                                           FaultCase{"600 unplug", true}));
 
 }  // namespace
 }  // namespace ksx4::test

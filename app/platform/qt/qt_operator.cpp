@@ -8,8 +8,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -163,7 +165,7 @@ void QtOperator::setStatus(const QString& text) {
 }
 
 QString QtOperator::status() const {
-    return waitingStatus_ ? *waitingStatus_ : statusField_->text();
+    return statusField_->text();
 }
 
 void QtOperator::appendToList(const QStringList& lines) {
@@ -180,24 +182,33 @@ void QtOperator::runWhileWaiting(const std::function<void()>& call) {
         }
     }));
 
-    const QString text = statusField_->text();
-    waitingStatus_ = text;
-    // The busy bar sits in the gap between the status field and the buttons.
-    QProgressBar busy(statusField_->parentWidget());
+    // The status text from its start, and beneath it, in the gap above the
+    // buttons, a busy bar and the time elapsed.
+    statusField_->setCursorPosition(0);
+    QWidget* area = statusField_->parentWidget();
+    const QRect field = statusField_->geometry();
+    QLabel elapsedTime(area);
+    elapsedTime.setObjectName(QStringLiteral("elapsedTime"));
+    elapsedTime.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const QFontMetrics metrics(elapsedTime.font());
+    const int labelWidth = metrics.horizontalAdvance(QStringLiteral("00:00")) + 4;
+    const int rowTop = field.bottom() + 3;
+    const int rowHeight = metrics.height();
+    elapsedTime.setGeometry(field.right() - labelWidth + 1, rowTop, labelWidth, rowHeight);
+    QProgressBar busy(area);
     busy.setObjectName(QStringLiteral("busyIndicator"));
     busy.setRange(0, 0);
     busy.setTextVisible(false);
-    const QRect field = statusField_->geometry();
-    busy.setGeometry(field.left(), field.bottom() + 4, field.width(), 8);
+    busy.setGeometry(field.left(), rowTop + rowHeight / 4, field.width() - labelWidth - 6,
+                     rowHeight / 2);
     busy.show();
+    elapsedTime.show();
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
 
     QElapsedTimer elapsed;
     elapsed.start();
     const auto showElapsed = [&] {
-        statusField_->setText(text + QStringLiteral("  (") +
-                              elapsedText(std::chrono::milliseconds(elapsed.elapsed())) +
-                              QLatin1Char(')'));
+        elapsedTime.setText(elapsedText(std::chrono::milliseconds(elapsed.elapsed())));
     };
     showElapsed();
     QTimer tick;
@@ -213,8 +224,6 @@ void QtOperator::runWhileWaiting(const std::function<void()>& call) {
 
     tick.stop();
     QGuiApplication::restoreOverrideCursor();
-    waitingStatus_.reset();
-    statusField_->setText(text);
     if (failure) std::rethrow_exception(failure);
 }
 

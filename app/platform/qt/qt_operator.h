@@ -4,8 +4,6 @@
 // responsive.
 #include "core/operator.h"
 
-#include <optional>
-
 class QLineEdit;
 class QWidget;
 
@@ -30,8 +28,8 @@ class QtOperator final : public Operator {
 
   protected:
     // The call runs on a worker thread while this thread's event loop keeps
-    // the window painting and answering; the status field shows the status
-    // text with the elapsed time, with a busy bar beneath it.
+    // the window painting and answering; beneath the status text a busy bar
+    // and the elapsed time.
     void runWhileWaiting(const std::function<void()>& call) override;
 
   private:
@@ -40,7 +38,6 @@ class QtOperator final : public Operator {
     QWidget* dialogParent_;
     QLineEdit* statusField_;
     StatusListModel* statusList_;
-    std::optional<QString> waitingStatus_;  // the status text while waitFor runs
 };
 
 // "xls Files (*.xls)|*.xls" (description|pattern pairs) as Qt name filters.
