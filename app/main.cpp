@@ -4,6 +4,7 @@
 #include "core/main_window.h"
 #include "core/operation_runner.h"
 #include "core/program_state.h"
+#include "firmware/firmware_update.h"
 #include "platform/link_library.h"
 #include "platform/qt/qt_operator.h"
 #include "report/transfer.h"
@@ -51,6 +52,9 @@ ksx4::MainWindowHandlers mainWindowHandlers(EditorWindows& editors) {
     };
     handlers.reportNames = [&editors](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
         ksx4::mnuReportNames_Click(state, editors.namesWindow(state));
+    };
+    handlers.updateFirmware = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
+        ksx4::cmdloadflash_Click(state);
     };
     return handlers;
 }

@@ -253,24 +253,47 @@ void MainWindow::showHelp() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    exitSequence();
-    event->accept();
+    if (exitSequence()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
-void MainWindow::exitSequence() {
-    if (exiting_) return;
-    exiting_ = true;
-    if (state_) {
-        try {
-            state_->link.closeDevice();  // result ignored
-        } catch (const LinkLibraryUnavailable&) {
-            // Nothing was ever opened.
-        }
+void MainWindow::closeLinkQuietly() {
+    if (!state_) return;
+    try {
+        state_->link.closeDevice();  // result ignored
+    } catch (const LinkLibraryUnavailable&) {
+        // Nothing was ever opened.
     }
+}
+
+bool MainWindow::exitSequence() {
+    // A link-library call running on its worker thread (boot loading) must
+    // not meet a close from here: the exit waits until the call returns, the
+    // operation ends right after it, and the runner's closing of the windows
+    // brings the exit back here to finish.
+    if (state_ && state_->ui.waiting()) {
+        if (!exiting_ && runner_) runner_->requestExit();
+        exiting_ = true;
+        closeAfterWait_ = true;
+        return false;
+    }
+    if (exiting_) {
+        if (closeAfterWait_) {
+            closeAfterWait_ = false;
+            closeLinkQuietly();
+        }
+        return true;
+    }
+    exiting_ = true;
+    closeLinkQuietly();
     // While an operation runs, it unwinds at its next pause and the runner
     // then ends the program.
-    if (runner_ && !runner_->requestExit()) return;
+    if (runner_ && !runner_->requestExit()) return true;
     QCoreApplication::quit();
+    return true;
 }
 
 }  // namespace ksx4

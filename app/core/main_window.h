@@ -48,13 +48,16 @@ class MainWindow final : public QMainWindow, public MainWindowForm {
     void setOperationsEnabled(bool enabled);
     void showAbout();
     void showHelp();
-    void exitSequence();
+    // false: the window stays until a running link-library call returns.
+    bool exitSequence();
+    void closeLinkQuietly();
 
     MainWindowHandlers handlers_;
     ProgramState* state_ = nullptr;
     OperationRunner* runner_ = nullptr;
     bool engineeringHidden_ = false;
     bool exiting_ = false;
+    bool closeAfterWait_ = false;  // the exit's close waits for the call
 
     QLineEdit* txtinfo_ = nullptr;
     QPushButton* cmddownloaddata_ = nullptr;

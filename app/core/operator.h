@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 namespace ksx4 {
@@ -26,7 +27,8 @@ struct FileDialogRequest {
     QString startFolder;
     QString filter;  // "xls Files (*.xls)|*.xls"
     int filterIndex = 1;
-    QString proposedPath;  // empty: nothing proposed
+    QString proposedPath;    // empty: nothing proposed
+    bool mustExist = false;  // an open dialog accepts only an existing file
 };
 
 struct FileDialogResult {
@@ -70,6 +72,25 @@ class Operator {
     virtual void processEvents(std::chrono::milliseconds maxWait = std::chrono::milliseconds{
                                    0}) = 0;
 
+    // Runs one link-library call that blocks for minutes (boot loading) while
+    // the user still sees the program working: the GUI runs it on a worker
+    // thread and keeps the window alive with the elapsed time. Nothing else
+    // may reach the link library meanwhile, so an exit asked for during the
+    // call waits for it and then ends the operation here (EndProgram).
+    void waitFor(const std::function<void()>& call) {
+        waiting_ = true;
+        try {
+            runWhileWaiting(call);
+        } catch (...) {
+            waiting_ = false;
+            throw;
+        }
+        waiting_ = false;
+        endIfRequested();
+    }
+    // True while waitFor's call runs.
+    bool waiting() const { return waiting_; }
+
     // The exit sequence ran while an operation was running.
     void requestEnd() { endRequested_ = true; }
     bool endRequested() const { return endRequested_; }
@@ -79,9 +100,12 @@ class Operator {
     void endIfRequested() const {
         if (endRequested_) throw EndProgram{};
     }
+    // How waitFor runs the call: here, on the calling thread.
+    virtual void runWhileWaiting(const std::function<void()>& call) { call(); }
 
   private:
     bool endRequested_ = false;
+    bool waiting_ = false;
 };
 
 }  // namespace ksx4

@@ -31,7 +31,9 @@ struct ProgramState {
     LinkLibrary& link;
 
     uint16_t testerType = kKsx4;
-    uint16_t firmwareMarker = 255;
+    // The marker of the last firmware seen (tester or file); until one is
+    // seen, 0: KSX-4 firmware.
+    uint16_t firmwareMarker = 0;
     std::array<uint8_t, 256> eepromImage{};
     std::array<uint8_t, 32768> flashImage{};
     std::array<IntervalTimer, 10> timers{};  // timer n is timers[n - 1]

@@ -3,6 +3,7 @@
 #include "core/operator.h"
 #include "core/program_state.h"
 #include "report/transfer.h"
+#include "settings/firmware_marker.h"
 #include "settings/memory_map.h"
 
 #include <QStringList>
@@ -10,9 +11,8 @@
 namespace ksx4 {
 namespace {
 
-const QString kMakerAddress = QStringLiteral("https://www.example.com/ksx4");
-constexpr int kKsx4Marker = 1;
-constexpr int kKsx4PaMarker = 128;
+using firmware::kKsx4Marker;
+using firmware::kKsx4PaMarker;
 
 enum class Outdated { Program, Firmware };
 
@@ -25,7 +25,7 @@ QString incompatibleMessage(const QString& kind, Outdated outdated) {
             : QStringLiteral("The ") + kind + QStringLiteral(" firmware is outdated."),
         QString(),
         QStringLiteral("Download the latest KSX-4 Assistant and"),
-        kind + QStringLiteral(" firmware at ") + kMakerAddress,
+        kind + QStringLiteral(" firmware at ") + firmware::kMakerWebAddress,
     };
     return lines.join(kCrLf);
 }
@@ -44,14 +44,13 @@ bool checkFirmwareMarker(ProgramState& state) {
     state.firmwareMarker = static_cast<uint16_t>(marker);
     if (marker == flash::kUnmarkedFirmware) return true;
 
+    const QString kind = firmware::testerKindName(state.testerType);
     if (state.testerType == kKsx4Pa) {
-        if (marker > kKsx4PaMarker)
-            return refuse(state, QStringLiteral("KSX-4-PA"), Outdated::Program);
-        if (marker < kKsx4PaMarker)
-            return refuse(state, QStringLiteral("KSX-4-PA"), Outdated::Firmware);
+        if (marker > kKsx4PaMarker) return refuse(state, kind, Outdated::Program);
+        if (marker < kKsx4PaMarker) return refuse(state, kind, Outdated::Firmware);
         return true;
     }
-    if (marker > kKsx4Marker) return refuse(state, QStringLiteral("KSX-4"), Outdated::Program);
+    if (marker > kKsx4Marker) return refuse(state, kind, Outdated::Program);
     return true;
 }
 

@@ -5,11 +5,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <future>
+#include <stdexcept>
+#include <thread>
 
 namespace ksx4 {
 namespace {
@@ -81,6 +86,49 @@ TEST(QtOperatorStatus, StatusFieldAndListShowWhatOperationsWrite) {
     f.ui.appendToList({"c"});
     EXPECT_EQ(f.list.lines(), (QStringList{"a", "b", "c"}));
     EXPECT_EQ(f.list.rowCount(), 3);
+}
+
+// The call runs on another thread and waits for the window thread, which
+// can only answer while its event loop runs.
+TEST(QtOperatorWait, TheWindowAnswersWhileTheCallRuns) {
+    OperatorFixture f;
+    f.ui.setStatus("Please wait...");
+    std::promise<void> answered;
+    std::thread::id callThread;
+    bool busyShownDuringCall = false, waitingDuringCall = false;
+    QTimer::singleShot(0, [&] {
+        busyShownDuringCall = f.parent.findChild<QWidget*>("busyIndicator") != nullptr &&
+                              f.parent.findChild<QLabel*>("elapsedTime")->text() == "0:00";
+        waitingDuringCall = f.ui.waiting();
+        answered.set_value();
+    });
+    f.ui.waitFor([&] {
+        callThread = std::this_thread::get_id();
+        answered.get_future().wait();
+    });
+    EXPECT_NE(callThread, std::this_thread::get_id());
+    EXPECT_TRUE(busyShownDuringCall);
+    EXPECT_TRUE(waitingDuringCall);
+    EXPECT_FALSE(f.ui.waiting());
+    EXPECT_EQ(f.parent.findChild<QWidget*>("busyIndicator"), nullptr);
+    EXPECT_EQ(f.ui.status(), "Please wait...");
+}
+
+TEST(QtOperatorWait, FailuresAndExitRequestsComeBackAfterTheCall) {
+    OperatorFixture f;
+    EXPECT_THROW(f.ui.waitFor([] { throw std::runtime_error("unplugged"); }), std::runtime_error);
+    EXPECT_FALSE(f.ui.waiting());
+
+    bool returned = false;
+    QTimer::singleShot(0, [&] { f.ui.requestEnd(); });
+    std::promise<void> endRequested;
+    QTimer::singleShot(0, [&] { endRequested.set_value(); });
+    EXPECT_THROW(f.ui.waitFor([&] {
+        endRequested.get_future().wait();
+        returned = true;
+    }),
+                 EndProgram);
+    EXPECT_TRUE(returned) << "the call ran to its end first";
 }
 
 TEST(QtNameFilters, PairsBecomeQtFilters) {

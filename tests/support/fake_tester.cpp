@@ -34,8 +34,8 @@ int32_t KSX4_CALL fakeCloseDevice() {
 int32_t KSX4_CALL fakeResetBoard() {
     return current().closeDevice();
 }
-int32_t KSX4_CALL fakeBootLoad(const char*) {
-    return current().connectionOpen ? OPERATION_SUCCESS : DEVICE_NOT_OPENED_YET;
+int32_t KSX4_CALL fakeBootLoad(const char* path) {
+    return current().bootLoad(path);
 }
 int32_t KSX4_CALL fakeReadFlash(uint32_t address, uint32_t length, uint8_t* buffer) {
     return current().readFlashMemory(address, length, buffer);
@@ -121,6 +121,13 @@ int32_t FakeTester::readFlashMemory(uint32_t address, uint32_t length, uint8_t* 
     if (int32_t range = checkRange(address, length, flash.size())) return range;
     std::memcpy(buffer, flash.data() + address, length);
     return OPERATION_SUCCESS;
+}
+
+int32_t FakeTester::bootLoad(const char* path) {
+    bootLoadPaths.emplace_back(path);
+    if (onBootLoad) onBootLoad();
+    if (auto result = scripted(bootLoadResults)) return *result;
+    return connectionOpen ? OPERATION_SUCCESS : DEVICE_NOT_OPENED_YET;
 }
 
 void FakeTester::setWord(int address, uint16_t value) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace ksx4::test {
 
@@ -35,8 +37,11 @@ class FakeTester {
     std::deque<int32_t> eepromReadResults;
     std::deque<int32_t> eepromWriteResults;
     std::deque<int32_t> flashReadResults;
+    std::deque<int32_t> bootLoadResults;
     // Called at every device count, before it answers (e.g. to plug in).
     std::function<void(int call)> onDeviceCount;
+    // Called at every boot load, before it answers.
+    std::function<void()> onBootLoad;
 
     // Calls made.
     int deviceCountCalls = 0;
@@ -45,6 +50,7 @@ class FakeTester {
     int eepromReads = 0;
     int eepromWrites = 0;
     int flashReads = 0;
+    std::vector<std::string> bootLoadPaths;  // one per boot load
 
     // Natural behaviour of the exports, as the link library answers.
     int32_t getDeviceCount();
@@ -53,6 +59,7 @@ class FakeTester {
     int32_t readEEMemory(uint32_t address, uint32_t length, uint8_t* buffer);
     int32_t writeEEMemory(uint32_t address, uint32_t length, const uint8_t* data);
     int32_t readFlashMemory(uint32_t address, uint32_t length, uint8_t* buffer);
+    int32_t bootLoad(const char* path);
 
     // Sets a high-byte-first word in the fake EEPROM.
     void setWord(int address, uint16_t value);

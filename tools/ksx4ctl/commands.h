@@ -18,4 +18,7 @@ int runNamesCommand(const QStringList& arguments, CtlContext& context);
 extern const char* const kEraseUsage;
 int runEraseCommand(const QStringList& arguments, CtlContext& context);
 
+extern const char* const kFirmwareUsage;
+int runFirmwareCommand(const QStringList& arguments, CtlContext& context);
+
 }  // namespace ksx4::ctl

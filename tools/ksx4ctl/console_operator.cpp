@@ -1,5 +1,11 @@
 #include "console_operator.h"
 
+#include "core/elapsed_text.h"
+#include "platform/worker_call.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 #include <istream>
 #include <ostream>
 #include <string>
@@ -154,13 +160,43 @@ FileDialogResult ConsoleOperator::saveFileDialog(const FileDialogRequest& reques
     return pathPrompt(request);
 }
 
+bool ConsoleOperator::acceptsExisting(const FileDialogRequest& request, const QString& path) {
+    if (!request.mustExist || QFileInfo(path).isFile()) return true;
+    write(io_.err, QDir::toNativeSeparators(path) +
+                       QStringLiteral("\nFile not found.\nCheck the file name and try again.\n"));
+    return false;
+}
+
 FileDialogResult ConsoleOperator::openFileDialog(const FileDialogRequest& request) {
-    return pathPrompt(request);
+    if (!options_.openFile.isEmpty()) {
+        // No other file can be chosen: refused, the dialog ends as cancelled.
+        if (!acceptsExisting(request, options_.openFile)) return {true, {}, {}};
+        return {false, options_.openFile, {}};
+    }
+    for (;;) {
+        const FileDialogResult result = pathPrompt(request);
+        if (result.cancelled || acceptsExisting(request, result.path)) return result;
+    }
 }
 
 void ConsoleOperator::setStatus(const QString& text) {
     status_ = text;
     write(io_.out, text + QLatin1Char('\n'));
+}
+
+void ConsoleOperator::runWhileWaiting(const std::function<void()>& call) {
+    if (!options_.showElapsed) {
+        call();
+        return;
+    }
+    qsizetype shownLength = 0;
+    runWithTicks(call, std::chrono::seconds(1), [&](std::chrono::milliseconds elapsed) {
+        const QString line =
+            QStringLiteral("  working, ") + elapsedText(elapsed) + QStringLiteral(" elapsed");
+        shownLength = line.size();
+        write(io_.out, QLatin1Char('\r') + line);
+    });
+    write(io_.out, QLatin1Char('\r') + QString(shownLength, QLatin1Char(' ')) + QLatin1Char('\r'));
 }
 
 void ConsoleOperator::processEvents(std::chrono::milliseconds maxWait) {

@@ -21,6 +21,9 @@ struct ConsoleStreams {
 struct ConsoleOptions {
     bool yes = false;  // answer OK/Yes to every question, accept proposed file names
     QString folder;    // the folder dialog's answer; empty: ask for one
+    QString openFile;  // the open dialog's answer; empty: ask for one
+    // Standard output is a terminal: a long wait shows its elapsed time.
+    bool showElapsed = false;
     // With yes: the tester-search questions are answered OK until this long
     // after the operator was made, then Cancel.
     std::chrono::seconds testerWait{30};
@@ -45,9 +48,16 @@ class ConsoleOperator final : public Operator {
     void appendToList(const QStringList&) override {}  // the device-count log stays silent
     void processEvents(std::chrono::milliseconds maxWait) override;
 
+  protected:
+    // With showElapsed, the elapsed time on one line rewritten every second
+    // and wiped when the call has returned.
+    void runWhileWaiting(const std::function<void()>& call) override;
+
   private:
     std::optional<QString> readLine();
     FileDialogResult pathPrompt(const FileDialogRequest& request);
+    // The dialog's refusal of a missing file; true when path exists.
+    bool acceptsExisting(const FileDialogRequest& request, const QString& path);
     void write(std::ostream& stream, const QString& text);
 
     ConsoleStreams io_;

@@ -21,6 +21,7 @@ const std::array kCommands{
     Command{"limits", kLimitsUsage, runLimitsCommand},
     Command{"names", kNamesUsage, runNamesCommand},
     Command{"erase", kEraseUsage, runEraseCommand},
+    Command{"firmware", kFirmwareUsage, runFirmwareCommand},
 };
 
 const char* const kGeneralUsage =
@@ -33,6 +34,7 @@ const char* const kGeneralUsage =
     "  limits     print or change the OK/BAD limits\n"
     "  names      print or change the report (location) names\n"
     "  erase      tell the tester to erase its stored reports\n"
+    "  firmware   load a firmware HEX file into the tester\n"
     "\n"
     "Every command runs the same steps, texts and questions as ksx4_assistant.\n"
     "Messages go to standard error, status texts to standard output, one per\n"

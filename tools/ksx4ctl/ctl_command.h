@@ -25,6 +25,8 @@ struct CtlContext {
     LinkLibrary& link;
     // How pauses wait: a real sleep in the program, virtual time in tests.
     std::function<void(std::chrono::milliseconds)> wait;
+    // out is a terminal: long waits show their elapsed time there.
+    bool outIsTerminal = false;
 };
 
 // arguments: without the program name.

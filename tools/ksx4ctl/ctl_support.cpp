@@ -39,7 +39,9 @@ std::optional<QString> takeCommonOption(const QStringList& arguments, qsizetype&
 
 int runOperation(CtlContext& context, const ConsoleOptions& options,
                  const std::function<Outcome(ProgramState&)>& operation) {
-    ConsoleOperator console({context.in, context.out, context.err}, options, context.clock,
+    ConsoleOptions consoleOptions = options;
+    consoleOptions.showElapsed = consoleOptions.showElapsed || context.outIsTerminal;
+    ConsoleOperator console({context.in, context.out, context.err}, consoleOptions, context.clock,
                             context.wait);
     ProgramState state(console, context.clock, context.link);
     try {

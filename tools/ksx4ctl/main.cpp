@@ -2,6 +2,7 @@
 #include "core/clock.h"
 #include "ctl_command.h"
 #include "platform/link_library.h"
+#include "platform/terminal.h"
 
 #include <QStringList>
 
@@ -19,5 +20,6 @@ int main(int argc, char** argv) {
         std::cerr, clock,
         link,      [](std::chrono::milliseconds wait) {
                                       std::this_thread::sleep_for(wait); }};
+    context.outIsTerminal = ksx4::standardOutputIsTerminal();
     return ksx4::ctl::runKsx4ctl(arguments, context);
 }

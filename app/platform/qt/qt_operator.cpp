@@ -1,18 +1,27 @@
 #include "platform/qt/qt_operator.h"
 
+#include "core/elapsed_text.h"
 #include "core/status_list_model.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <exception>
+#include <memory>
 
 namespace ksx4 {
 namespace {
@@ -123,7 +132,7 @@ QString QtOperator::browseForFolder(const QString& title) {
 FileDialogResult QtOperator::fileDialog(const FileDialogRequest& request, bool save) {
     QFileDialog dialog(dialogParent_, request.title, request.startFolder);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // Saving under an existing name asks its own replace question; asking
     // here too would ask twice.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -161,6 +170,61 @@ QString QtOperator::status() const {
 
 void QtOperator::appendToList(const QStringList& lines) {
     statusList_->appendLines(lines);
+}
+
+void QtOperator::runWhileWaiting(const std::function<void()>& call) {
+    std::exception_ptr failure;
+    std::unique_ptr<QThread> worker(QThread::create([&call, &failure] {
+        try {
+            call();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+
+    // The status text from its start, and beneath it, in the gap above the
+    // buttons, a busy bar and the time elapsed.
+    statusField_->setCursorPosition(0);
+    QWidget* area = statusField_->parentWidget();
+    const QRect field = statusField_->geometry();
+    QLabel elapsedTime(area);
+    elapsedTime.setObjectName(QStringLiteral("elapsedTime"));
+    elapsedTime.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const QFontMetrics metrics(elapsedTime.font());
+    const int labelWidth = metrics.horizontalAdvance(QStringLiteral("00:00")) + 4;
+    const int rowTop = field.bottom() + 3;
+    const int rowHeight = metrics.height();
+    elapsedTime.setGeometry(field.right() - labelWidth + 1, rowTop, labelWidth, rowHeight);
+    QProgressBar busy(area);
+    busy.setObjectName(QStringLiteral("busyIndicator"));
+    busy.setRange(0, 0);
+    busy.setTextVisible(false);
+    busy.setGeometry(field.left(), rowTop + rowHeight / 4, field.width() - labelWidth - 6,
+                     rowHeight / 2);
+    busy.show();
+    elapsedTime.show();
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const auto showElapsed = [&] {
+        elapsedTime.setText(elapsedText(std::chrono::milliseconds(elapsed.elapsed())));
+    };
+    showElapsed();
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, showElapsed);
+    tick.start(250);
+
+    QEventLoop loop;
+    // Queued from the worker: a call that ends before exec() still ends it.
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+
+    tick.stop();
+    QGuiApplication::restoreOverrideCursor();
+    if (failure) std::rethrow_exception(failure);
 }
 
 void QtOperator::processEvents(std::chrono::milliseconds maxWait) {

@@ -26,6 +26,12 @@ class QtOperator final : public Operator {
     void appendToList(const QStringList& lines) override;
     void processEvents(std::chrono::milliseconds maxWait) override;
 
+  protected:
+    // The call runs on a worker thread while this thread's event loop keeps
+    // the window painting and answering; beneath the status text a busy bar
+    // and the elapsed time.
+    void runWhileWaiting(const std::function<void()>& call) override;
+
   private:
     FileDialogResult fileDialog(const FileDialogRequest& request, bool save);
 
