@@ -158,6 +158,10 @@ FileDialogResult ConsoleOperator::openFileDialog(const FileDialogRequest& reques
     return pathPrompt(request);
 }
 
+void ConsoleOperator::beep() {
+    write(io_.err, QStringLiteral("\a"));
+}
+
 void ConsoleOperator::setStatus(const QString& text) {
     status_ = text;
     write(io_.out, text + QLatin1Char('\n'));

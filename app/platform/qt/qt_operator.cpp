@@ -2,6 +2,7 @@
 
 #include "core/status_list_model.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -111,6 +112,10 @@ std::optional<QString> QtOperator::input(const QString& prompt, const QString& t
                                                QLineEdit::Normal, defaultText, &accepted);
     if (!accepted) return std::nullopt;
     return text;
+}
+
+void QtOperator::beep() {
+    QApplication::beep();
 }
 
 QString QtOperator::browseForFolder(const QString& title) {
