@@ -4,6 +4,11 @@
 #include "core/main_window.h"
 #include "core/operation_runner.h"
 #include "core/program_state.h"
+#include "engineering/cal_handlers.h"
+#include "engineering/cal_window.h"
+#include "engineering/noise_calibration.h"
+#include "engineering/noise_test.h"
+#include "platform/gpib_binding.h"
 #include "platform/link_library.h"
 #include "platform/qt/qt_operator.h"
 #include "report/transfer.h"
@@ -21,6 +26,23 @@ ksx4::MainWindowHandlers mainWindowHandlers() {
     return handlers;
 }
 
+// The engineering menu entries (hidden and disabled from the start): the
+// noise procedures drive the generator through the program's one GPIB
+// binding, and "EEPROM Access " shows the calibration window.
+ksx4::MainWindowHandlers withEngineeringHandlers(ksx4::MainWindowHandlers handlers,
+                                                 ksx4::Gpib& gpib, ksx4::CalWindow& calWindow) {
+    handlers.noiseCalibration = [&gpib](ksx4::ProgramState& state, ksx4::MainWindowForm& window) {
+        ksx4::mnuManCal_Click(state, window, gpib);
+    };
+    handlers.noiseTest = [&gpib](ksx4::ProgramState& state, ksx4::MainWindowForm& window) {
+        ksx4::mnuManTest_Click(state, window, gpib);
+    };
+    handlers.eepromAccess = [&calWindow](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
+        ksx4::mnuEngCal_Click(state, calWindow);
+    };
+    return handlers;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -33,13 +55,16 @@ int main(int argc, char* argv[]) {
 
     ksx4::SteadyClock clock;
     ksx4::LinkLibrary link;  // loaded at its first call
-    ksx4::MainWindow window(mainWindowHandlers());
+    ksx4::GpibBinding gpib;  // loaded at its first call, like the link library
+    ksx4::CalWindow calWindow;
+    ksx4::MainWindow window(withEngineeringHandlers(mainWindowHandlers(), gpib, calWindow));
     ksx4::QtOperator ui(&window, window.statusField(), window.statusList());
     ksx4::ProgramState state(ui, clock, link);
     // Closing the main window runs its exit sequence; the other windows go
     // with it.
     ksx4::OperationRunner runner(ui, [] { QApplication::closeAllWindows(); });
     window.attach(state, runner);
+    calWindow.attach(state, runner);
 
     if (!window.start()) return 0;
     return QApplication::exec();
