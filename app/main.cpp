@@ -5,6 +5,11 @@
 #include "core/operation_runner.h"
 #include "core/program_state.h"
 #include "firmware/firmware_update.h"
+#include "engineering/cal_handlers.h"
+#include "engineering/cal_window.h"
+#include "engineering/noise_calibration.h"
+#include "engineering/noise_test.h"
+#include "platform/gpib_binding.h"
 #include "platform/link_library.h"
 #include "platform/qt/qt_operator.h"
 #include "report/transfer.h"
@@ -59,6 +64,23 @@ ksx4::MainWindowHandlers mainWindowHandlers(EditorWindows& editors) {
     return handlers;
 }
 
+// The engineering menu entries (hidden and disabled from the start): the
+// noise procedures drive the generator through the program's one GPIB
+// binding, and "EEPROM Access " shows the calibration window.
+ksx4::MainWindowHandlers withEngineeringHandlers(ksx4::MainWindowHandlers handlers,
+                                                 ksx4::Gpib& gpib, ksx4::CalWindow& calWindow) {
+    handlers.noiseCalibration = [&gpib](ksx4::ProgramState& state, ksx4::MainWindowForm& window) {
+        ksx4::mnuManCal_Click(state, window, gpib);
+    };
+    handlers.noiseTest = [&gpib](ksx4::ProgramState& state, ksx4::MainWindowForm& window) {
+        ksx4::mnuManTest_Click(state, window, gpib);
+    };
+    handlers.eepromAccess = [&calWindow](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
+        ksx4::mnuEngCal_Click(state, calWindow);
+    };
+    return handlers;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -74,7 +96,9 @@ int main(int argc, char* argv[]) {
     EditorWindows editors;
     ksx4::SteadyClock clock;
     ksx4::LinkLibrary link;  // loaded at its first call
-    ksx4::MainWindow window(mainWindowHandlers(editors));
+    ksx4::GpibBinding gpib;  // loaded at its first call, like the link library
+    ksx4::CalWindow calWindow;
+    ksx4::MainWindow window(withEngineeringHandlers(mainWindowHandlers(editors), gpib, calWindow));
     ksx4::QtOperator ui(&window, window.statusField(), window.statusList());
     ksx4::ProgramState state(ui, clock, link);
     // Closing the main window runs its exit sequence; the other windows go
@@ -82,6 +106,7 @@ int main(int argc, char* argv[]) {
     ksx4::OperationRunner runner(ui, [] { QApplication::closeAllWindows(); });
     editors.runner = &runner;
     window.attach(state, runner);
+    calWindow.attach(state, runner);
 
     if (!window.start()) return 0;
     return QApplication::exec();

@@ -236,12 +236,23 @@ void MainWindow::runHandler(const MainWindowHandler& handler) {
 }
 
 void MainWindow::setOperationsEnabled(bool enabled) {
-    cmddownloaddata_->setEnabled(enabled);
-    cmdloadflash_->setEnabled(enabled);
+    runnerAllowsOperations_ = enabled;
+    applyTransferAndFirmwareEnabled();
     for (QAction* entry : std::as_const(operationEntries_)) {
         const bool engineering = entry == mnuManCal_ || entry == mnuManTest_ || entry == mnuEngCal_;
         entry->setEnabled(enabled && !(engineering && engineeringHidden_));
     }
+}
+
+void MainWindow::setTransferAndFirmwareEnabled(bool enabled) {
+    proceduresAllowTransferAndFirmware_ = enabled;
+    applyTransferAndFirmwareEnabled();
+}
+
+void MainWindow::applyTransferAndFirmwareEnabled() {
+    const bool enabled = runnerAllowsOperations_ && proceduresAllowTransferAndFirmware_;
+    cmddownloaddata_->setEnabled(enabled);
+    cmdloadflash_->setEnabled(enabled);
 }
 
 void MainWindow::showAbout() {

@@ -34,6 +34,7 @@ class MainWindow final : public QMainWindow, public MainWindowForm {
 
     void hideEngineeringEntries() override;
     void showMainWindow() override;
+    void setTransferAndFirmwareEnabled(bool enabled) override;
 
   protected:
     // Form_QueryUnload: closing always runs the exit sequence.
@@ -46,6 +47,7 @@ class MainWindow final : public QMainWindow, public MainWindowForm {
                                const MainWindowHandler& handler);
     void runHandler(const MainWindowHandler& handler);
     void setOperationsEnabled(bool enabled);
+    void applyTransferAndFirmwareEnabled();
     void showAbout();
     void showHelp();
     // false: the window stays until a running link-library call returns.
@@ -58,6 +60,10 @@ class MainWindow final : public QMainWindow, public MainWindowForm {
     bool engineeringHidden_ = false;
     bool exiting_ = false;
     bool closeAfterWait_ = false;  // the exit's close waits for the call
+    // The two big operation buttons are enabled only when both agree: the
+    // runner (no operation running) and the noise procedures.
+    bool runnerAllowsOperations_ = true;
+    bool proceduresAllowTransferAndFirmware_ = true;
 
     QLineEdit* txtinfo_ = nullptr;
     QPushButton* cmddownloaddata_ = nullptr;

@@ -10,6 +10,12 @@ class MainWindowForm {
     virtual void hideEngineeringEntries() = 0;
     // Shows the main window (not modal), centred by its load handler.
     virtual void showMainWindow() = 0;
+    // cmddownloaddata and cmdloadflash, which the noise calibration and the
+    // noise test disable while they run and enable at their end. This only
+    // adds to the runner's own disabling: while any operation runs the
+    // buttons stay disabled, and once it has ended they are enabled only if
+    // nothing disabled them here. A form without those buttons ignores it.
+    virtual void setTransferAndFirmwareEnabled(bool enabled) { static_cast<void>(enabled); }
 };
 
 }  // namespace ksx4

@@ -59,6 +59,9 @@ class Operator {
         return message(text, Buttons::OkCancel, Icon::Critical);
     }
 
+    // Sounds a beep (the noise calibration's call for a reading).
+    virtual void beep() {}
+
     // The status field txtinfo.
     virtual void setStatus(const QString& text) = 0;
     virtual QString status() const = 0;

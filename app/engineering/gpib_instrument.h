@@ -3,10 +3,11 @@
 // drive it: open and reset it, write command strings, and turn any GPIB
 // failure into its box and the end of the program. Nothing is read back.
 //
-// One object per program: it holds the instrument's descriptor, the flag that
-// the status values were registered for the thread, and the status of the
-// last call (16-bit, refreshed after every call). It talks to the user only
-// through the Operator.
+// One object per procedure run, since each engineering procedure opens the
+// instrument anew, over the one GPIB binding of the program: it holds the
+// instrument's descriptor, the flag that the status values were registered
+// for the thread, and the status of the last call (16-bit, refreshed after
+// every call). It talks to the user only through the Operator.
 #include "core/operator.h"
 #include "platform/gpib.h"
 

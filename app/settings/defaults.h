@@ -49,4 +49,10 @@ inline QString defaultReportName(int location) {
     return QStringLiteral("Report %1").arg(location);
 }
 
+// The default name as the tester stores it: filled up with blanks to the
+// field's 15 characters.
+inline QString storedDefaultReportName(int location) {
+    return defaultReportName(location).leftJustified(eeprom::kReportNameLength, QLatin1Char(' '));
+}
+
 }  // namespace ksx4

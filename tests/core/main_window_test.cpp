@@ -192,6 +192,34 @@ TEST_F(MainWindowTest, OneOperationAtATimeAndExitEndsAWaitingOne) {
     EXPECT_FALSE(window->isVisible());
 }
 
+// The noise procedures disable the transfer and firmware buttons on top of
+// the runner: enabling them again never does so while an operation runs,
+// and buttons a procedure left disabled stay so after it has ended.
+TEST_F(MainWindowTest, TransferAndFirmwareButtonsFollowRunnerAndProcedures) {
+    bool enabledInsideAfterReenabling = true;
+    handlers.noiseTest = [&](ProgramState&, MainWindowForm& form) {
+        form.setTransferAndFirmwareEnabled(false);
+        form.setTransferAndFirmwareEnabled(true);
+        enabledInsideAfterReenabling = find<QPushButton>("cmddownloaddata")->isEnabled();
+    };
+    handlers.noiseCalibration = [](ProgramState&, MainWindowForm& form) {
+        form.setTransferAndFirmwareEnabled(false);  // and never again
+    };
+    ASSERT_TRUE(start());
+    // The entries are out of reach: run their handlers as the runner would.
+    EXPECT_FALSE(find<QAction>("mnuManTest")->isEnabled());
+    runner->run([&] { handlers.noiseTest(*state, *window); });
+    EXPECT_FALSE(enabledInsideAfterReenabling);
+    EXPECT_TRUE(find<QPushButton>("cmddownloaddata")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("cmdloadflash")->isEnabled());
+
+    runner->run([&] { handlers.noiseCalibration(*state, *window); });
+    EXPECT_FALSE(find<QPushButton>("cmddownloaddata")->isEnabled());
+    EXPECT_FALSE(find<QPushButton>("cmdloadflash")->isEnabled());
+    EXPECT_TRUE(find<QAction>("mnuErase")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("cmdexit")->isEnabled());
+}
+
 }  // namespace
 }  // namespace ksx4
 

@@ -39,9 +39,10 @@ Answer ScriptedOperator::message(const QString& text, Buttons buttons, Icon icon
     return takeFront(answers).value_or(firstButton(buttons));
 }
 
-std::optional<QString> ScriptedOperator::input(const QString& prompt, const QString&,
+std::optional<QString> ScriptedOperator::input(const QString& prompt, const QString& title,
                                                const QString&) {
     inputPrompts.push_back(prompt);
+    inputTitles.push_back(title);
     auto answer = takeFront(inputs);
     return answer ? *answer : std::nullopt;
 }

@@ -59,6 +59,8 @@ class ScriptedOperator final : public Operator {
     std::vector<QString> inputPrompts;
     QStringList list;  // List1
     int eventRounds = 0;
+    int beeps = 0;
+    std::vector<QString> inputTitles;  // as given: empty when none
 
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& title,
@@ -66,6 +68,7 @@ class ScriptedOperator final : public Operator {
     QString browseForFolder(const QString& title) override;
     FileDialogResult saveFileDialog(const FileDialogRequest& request) override;
     FileDialogResult openFileDialog(const FileDialogRequest& request) override;
+    void beep() override { ++beeps; }
     void setStatus(const QString& text) override;
     QString status() const override { return status_; }
     void appendToList(const QStringList& lines) override { list.append(lines); }

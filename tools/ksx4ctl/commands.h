@@ -21,4 +21,8 @@ int runEraseCommand(const QStringList& arguments, CtlContext& context);
 extern const char* const kFirmwareUsage;
 int runFirmwareCommand(const QStringList& arguments, CtlContext& context);
 
+// Not listed by ksx4ctl --help: the factory's engineering functions.
+extern const char* const kEngineeringUsage;
+int runEngineeringCommand(const QStringList& arguments, CtlContext& context);
+
 }  // namespace ksx4::ctl

@@ -179,6 +179,10 @@ FileDialogResult ConsoleOperator::openFileDialog(const FileDialogRequest& reques
     }
 }
 
+void ConsoleOperator::beep() {
+    write(io_.err, QStringLiteral("\a"));
+}
+
 void ConsoleOperator::setStatus(const QString& text) {
     status_ = text;
     write(io_.out, text + QLatin1Char('\n'));

@@ -43,6 +43,7 @@ class ConsoleOperator final : public Operator {
     FileDialogResult saveFileDialog(const FileDialogRequest& request) override;
     FileDialogResult openFileDialog(const FileDialogRequest& request) override;
     Answer askToConnectTester(const QString& text) override;
+    void beep() override;  // the terminal's bell
     void setStatus(const QString& text) override;
     QString status() const override { return status_; }
     void appendToList(const QStringList&) override {}  // the device-count log stays silent

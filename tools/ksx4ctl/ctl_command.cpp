@@ -24,6 +24,11 @@ const std::array kCommands{
     Command{"firmware", kFirmwareUsage, runFirmwareCommand},
 };
 
+// Commands the general usage does not list; their own --help explains them.
+const std::array kUnlistedCommands{
+    Command{"engineering", kEngineeringUsage, runEngineeringCommand},
+};
+
 const char* const kGeneralUsage =
     "Usage: ksx4ctl COMMAND [OPTIONS]\n"
     "       ksx4ctl COMMAND --help\n"
@@ -75,6 +80,9 @@ int runKsx4ctl(const QStringList& arguments, CtlContext& context) {
         return kExitDone;
     }
     for (const Command& command : kCommands) {
+        if (name == QLatin1String(command.name)) return command.run(arguments.mid(1), context);
+    }
+    for (const Command& command : kUnlistedCommands) {
         if (name == QLatin1String(command.name)) return command.run(arguments.mid(1), context);
     }
     return usageError(context, fullUsage(), QStringLiteral("unknown command: ") + name);

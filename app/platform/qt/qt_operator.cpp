@@ -3,6 +3,7 @@
 #include "core/elapsed_text.h"
 #include "core/status_list_model.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -120,6 +121,10 @@ std::optional<QString> QtOperator::input(const QString& prompt, const QString& t
                                                QLineEdit::Normal, defaultText, &accepted);
     if (!accepted) return std::nullopt;
     return text;
+}
+
+void QtOperator::beep() {
+    QApplication::beep();
 }
 
 QString QtOperator::browseForFolder(const QString& title) {

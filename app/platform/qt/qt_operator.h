@@ -21,6 +21,7 @@ class QtOperator final : public Operator {
     QString browseForFolder(const QString& title) override;
     FileDialogResult saveFileDialog(const FileDialogRequest& request) override;
     FileDialogResult openFileDialog(const FileDialogRequest& request) override;
+    void beep() override;
     void setStatus(const QString& text) override;
     QString status() const override;
     void appendToList(const QStringList& lines) override;

@@ -1,0 +1,176 @@
+// ksx4ctl engineering in-process: kept out of the general usage, its own
+// help, and its four functions against the simulated tester and generator on
+// a virtual clock, answered on standard input.
+#include "ctl_command.h"
+#include "platform/link_library.h"
+#include "scripted_operator.h"
+#include "tester_image.h"
+
+#include <QDir>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace ksx4::ctl {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// The noise calibration's answers: OK to the calibration screen, the
+// temperature, then per band OK to the reset and the five readings.
+std::string calibrationInput(const std::string& serialAnswers) {
+    std::string input = "ok\n25\n";
+    for (int band = 0; band < 3; ++band) input += "ok\n100\n150\n200\n300\n400\n";
+    return input + serialAnswers;
+}
+
+// The noise test's answers: OK to the first screen, then per band the
+// screen and reset prompts and five questions.
+std::string noiseTestInput(const std::string& firstLowAnswer) {
+    std::string input = "ok\nok\ny\ny\ny\ny\ny\n";
+    input += "ok\nok\n" + firstLowAnswer + "\ny\ny\ny\ny\n";
+    return input + "ok\nok\ny\ny\ny\ny\ny\n";
+}
+
+class EngineeringCommandTest : public ::testing::Test {
+  protected:
+    EngineeringCommandTest() : root(QDir::tempPath() + "/ksx4ctl-eng-XXXXXX") {
+        simDir = root.path().toStdString();
+        ::setenv("KSX4_SIM_DIR", simDir.c_str(), 1);
+        EXPECT_TRUE(sim::writeTester(simDir, 1, sim::blankTester(false, 1001)));
+    }
+
+    int run(const QStringList& arguments, const std::string& input = {}) {
+        std::istringstream in(input);
+        CtlContext context{
+            in,    stdoutText, stderrText,
+            clock, link,       [this](std::chrono::milliseconds wait) { clock.advance(wait); }};
+        return runKsx4ctl(arguments, context);
+    }
+    sim::TesterImage tester() const {
+        sim::TesterImage image;
+        EXPECT_TRUE(sim::readTester(simDir, 1, image));
+        return image;
+    }
+    void setWord(int address, uint16_t value) {
+        auto image = tester();
+        sim::setEepromWord(image, address, value);
+        ASSERT_TRUE(sim::writeTester(simDir, 1, image));
+    }
+    uint16_t word(int address) const {
+        const auto image = tester();
+        const auto at = static_cast<std::size_t>(address);
+        return static_cast<uint16_t>(image.eeprom[at] << 8 | image.eeprom[at + 1]);
+    }
+    std::string generatorLog() const {
+        std::ifstream file(simDir / "generator.log", std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    }
+    QStringList boxLines() const {
+        QStringList lines;
+        for (const QString& line : QString::fromStdString(stdoutText.str()).split('\n')) {
+            if (line.contains('=')) lines.append(line);
+        }
+        return lines;
+    }
+    std::string errors() const { return stderrText.str(); }
+
+    QTemporaryDir root;
+    std::filesystem::path simDir;
+    test::VirtualClock clock;
+    LinkLibrary link;
+    std::ostringstream stdoutText, stderrText;
+};
+
+TEST_F(EngineeringCommandTest, HiddenFromTheGeneralHelpAndExplainedByItsOwn) {
+    EXPECT_EQ(run({"--help"}), kExitDone);
+    EXPECT_THAT(stdoutText.str(), Not(HasSubstr("engineering")));
+    stdoutText.str({});
+    EXPECT_EQ(run({"engineering", "--help"}), kExitDone);
+    EXPECT_THAT(stdoutText.str(), HasSubstr("These commands change a tester's\ncalibration"));
+    EXPECT_THAT(stdoutText.str(), HasSubstr("noise-calibration"));
+}
+
+TEST_F(EngineeringCommandTest, BadArgumentsAreUsageErrors) {
+    for (const QStringList& arguments :
+         {QStringList{"engineering"}, QStringList{"engineering", "frob"},
+          QStringList{"engineering", "read", "defaults"},
+          QStringList{"engineering", "noise-test", "--yes"},
+          QStringList{"engineering", "noise-calibration", "--yes"}}) {
+        EXPECT_EQ(run(arguments), kExitUsage) << arguments.join(' ').toStdString();
+    }
+    EXPECT_EQ(generatorLog(), "");
+}
+
+TEST_F(EngineeringCommandTest, ReadPrintsEveryBoxWithItsIndex) {
+    setWord(14, 10000);  // box 7: reported, still shown
+    setWord(252, 21);
+    setWord(114, 1234);
+
+    EXPECT_EQ(run({"engineering", "read"}), kExitDone);
+
+    const QStringList lines = boxLines();
+    ASSERT_EQ(lines.size(), 43);
+    EXPECT_EQ(lines[0], "0=" + QString::number(word(0)));
+    EXPECT_EQ(lines[7], "7=10000");
+    EXPECT_EQ(lines[15].section('=', 0, 0), "15");
+    EXPECT_EQ(lines[16].section('=', 0, 0), "22");
+    EXPECT_EQ(lines[39].section('=', 0, 0), "51");
+    EXPECT_EQ(lines.mid(40), (QStringList{"58=21", "59=1001", "60=1234"}));
+    EXPECT_THAT(errors(), HasSubstr("Calibration value too large.\n\ntextLoc: 7\n"));
+}
+
+TEST_F(EngineeringCommandTest, DefaultsWriteTheFactorySettings) {
+    setWord(236, 12000);
+    setWord(0, 1);
+    EXPECT_EQ(run({"engineering", "defaults"}), kExitDone);
+    EXPECT_EQ(word(236), 9000);
+    EXPECT_EQ(word(0), 3160);
+    EXPECT_THAT(stdoutText.str(), HasSubstr("Default data write complete\n"));
+}
+
+TEST_F(EngineeringCommandTest, NoiseCalibrationWithTheExampleReadings) {
+    EXPECT_EQ(run({"engineering", "noise-calibration"}, calibrationInput("yes\n5\n")), kExitDone)
+        << errors();
+    const std::array<uint16_t, 12> rows{30, 25, 150, 40, 40, 200, 460, 880, 300, 500, 1000, 1024};
+    for (const int band : {8, 44, 80}) {
+        for (int i = 0; i < 12; ++i)
+            EXPECT_EQ(word(band + 2 * i), rows[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(word(254), 32773);
+    EXPECT_EQ(word(252), 25);
+    EXPECT_THAT(generatorLog(), HasSubstr("APPL:SIN 125000,980E-3,0\n"));
+    EXPECT_THAT(stdoutText.str(), HasSubstr("KSX-4 calibration complete\n"));
+}
+
+TEST_F(EngineeringCommandTest, NoiseCalibrationCancelledAtTheEndOfInput) {
+    const auto before = tester();
+    EXPECT_EQ(run({"engineering", "noise-calibration"}, "ok\n25\nok\n100\n"), kExitFailed);
+    EXPECT_THAT(errors(), HasSubstr("Error: Calibration problem: calNoise\n\n\n\nExiting Program"));
+    EXPECT_EQ(tester().eeprom, before.eeprom);
+}
+
+TEST_F(EngineeringCommandTest, NoiseTestPassesOrFailsWithItsExitStatus) {
+    EXPECT_EQ(run({"engineering", "noise-test"}, noiseTestInput("y")), kExitDone) << errors();
+    EXPECT_THAT(errors(), HasSubstr("KSX-4 noise test passed\n"));
+
+    stderrText.str({});
+    EXPECT_EQ(run({"engineering", "noise-test"}, noiseTestInput("n")), kExitFailed);
+    EXPECT_THAT(errors(), HasSubstr("KSX-4 noise test failed\n"));
+
+    stderrText.str({});
+    EXPECT_EQ(run({"engineering", "noise-test"}), kExitFailed);
+    EXPECT_THAT(errors(), HasSubstr("Error: Calibration test problem\n\n\n\nExiting Program"));
+}
+
+}  // namespace
+}  // namespace ksx4::ctl
