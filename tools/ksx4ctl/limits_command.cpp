@@ -38,31 +38,12 @@ const char* const kLimitsUsage =
     "program ended; 2 for bad arguments (an unknown NAME included).\n";
 
 int runLimitsCommand(const QStringList& arguments, CtlContext& context) {
-    ConsoleOptions options;
-    bool defaults = false;
-    bool set = false;
-    QList<SetPair> pairs;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (const auto problem = takeCommonOption(arguments, i, options)) {
-            if (!problem->isEmpty()) return usageError(context, kLimitsUsage, *problem);
-        } else if (argument == QLatin1String("--set")) {
-            set = true;
-            if (const auto bad = takeSetPairs(arguments, i, pairs)) {
-                return usageError(context, kLimitsUsage, *bad);
-            }
-        } else if (argument == QLatin1String("--defaults")) {
-            defaults = true;
-        } else if (isHelp(argument)) {
-            context.out << kLimitsUsage;
-            return kExitDone;
-        } else {
-            return usageError(context, kLimitsUsage,
-                              QStringLiteral("unexpected argument: ") + argument);
-        }
+    SettingsArguments parsed;
+    if (const auto exit = parseSettingsArguments(arguments, context, kLimitsUsage, parsed)) {
+        return *exit;
     }
     QList<std::pair<LimitBox, QString>> changes;
-    for (const SetPair& pair : pairs) {
+    for (const SetPair& pair : parsed.pairs) {
         const auto box = limitBoxNamed(pair.name);
         if (!box) {
             return usageError(context, kLimitsUsage, QStringLiteral("unknown limit: ") + pair.name);
@@ -70,16 +51,16 @@ int runLimitsCommand(const QStringList& arguments, CtlContext& context) {
         changes.append({*box, pair.value});
     }
 
-    return runOperation(context, options, [&](ProgramState& state) {
+    return runOperation(context, parsed.options, [&](ProgramState& state) {
         ConsoleLimitsForm form;
         mnuOKBADLimits_Click(state, form);
-        if (!set && !defaults) {
+        if (parsed.printOnly()) {
             for (const LimitRow& row : kLimitRows) {
                 context.out << row.consoleName << '=' << form.text(row.box).toStdString() << '\n';
             }
             return Outcome::Done;
         }
-        if (defaults) showDefaultLimits(state, form);
+        if (parsed.defaults) showDefaultLimits(state, form);
         for (const auto& [box, value] : changes) form.setText(box, value);
         return saveLimitsToTester(state, form);
     });

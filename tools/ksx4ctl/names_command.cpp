@@ -54,31 +54,12 @@ const char* const kNamesUsage =
     "program ended; 2 for bad arguments (N outside 1 to 8 included).\n";
 
 int runNamesCommand(const QStringList& arguments, CtlContext& context) {
-    ConsoleOptions options;
-    bool defaults = false;
-    bool set = false;
-    QList<SetPair> pairs;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (const auto problem = takeCommonOption(arguments, i, options)) {
-            if (!problem->isEmpty()) return usageError(context, kNamesUsage, *problem);
-        } else if (argument == QLatin1String("--set")) {
-            set = true;
-            if (const auto bad = takeSetPairs(arguments, i, pairs)) {
-                return usageError(context, kNamesUsage, *bad);
-            }
-        } else if (argument == QLatin1String("--defaults")) {
-            defaults = true;
-        } else if (isHelp(argument)) {
-            context.out << kNamesUsage;
-            return kExitDone;
-        } else {
-            return usageError(context, kNamesUsage,
-                              QStringLiteral("unexpected argument: ") + argument);
-        }
+    SettingsArguments parsed;
+    if (const auto exit = parseSettingsArguments(arguments, context, kNamesUsage, parsed)) {
+        return *exit;
     }
     QList<std::pair<int, QString>> changes;
-    for (const SetPair& pair : pairs) {
+    for (const SetPair& pair : parsed.pairs) {
         bool isNumber = false;
         const int location = pair.name.toInt(&isNumber);
         if (!isNumber || location < 1 || location > eeprom::kLocationCount) {
@@ -88,16 +69,16 @@ int runNamesCommand(const QStringList& arguments, CtlContext& context) {
         changes.append({location, pair.value});
     }
 
-    return runOperation(context, options, [&](ProgramState& state) {
+    return runOperation(context, parsed.options, [&](ProgramState& state) {
         ConsoleNamesForm form;
         mnuReportNames_Click(state, form);
-        if (!set && !defaults) {
+        if (parsed.printOnly()) {
             for (int location = 1; location <= eeprom::kLocationCount; ++location) {
                 context.out << location << '=' << printableName(form.text(location)) << '\n';
             }
             return Outcome::Done;
         }
-        if (defaults) showDefaultNames(state, form);
+        if (parsed.defaults) showDefaultNames(state, form);
         for (const auto& [location, text] : changes) form.setText(location, text);
         return saveNamesToTester(state, form);
     });

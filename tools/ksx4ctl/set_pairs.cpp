@@ -1,5 +1,9 @@
 #include "set_pairs.h"
 
+#include "ctl_support.h"
+
+#include <ostream>
+
 namespace ksx4::ctl {
 
 std::optional<QString> takeSetPairs(const QStringList& arguments, qsizetype& i,
@@ -14,6 +18,29 @@ std::optional<QString> takeSetPairs(const QStringList& arguments, qsizetype& i,
     }
     if (next == first) return QStringLiteral("--set needs NAME=VALUE after it");
     i = next - 1;
+    return std::nullopt;
+}
+
+std::optional<int> parseSettingsArguments(const QStringList& arguments, CtlContext& context,
+                                          const char* usage, SettingsArguments& parsed) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (const auto problem = takeCommonOption(arguments, i, parsed.options)) {
+            if (!problem->isEmpty()) return usageError(context, usage, *problem);
+        } else if (argument == QLatin1String("--set")) {
+            parsed.set = true;
+            if (const auto bad = takeSetPairs(arguments, i, parsed.pairs)) {
+                return usageError(context, usage, *bad);
+            }
+        } else if (argument == QLatin1String("--defaults")) {
+            parsed.defaults = true;
+        } else if (isHelp(argument)) {
+            context.out << usage;
+            return kExitDone;
+        } else {
+            return usageError(context, usage, QStringLiteral("unexpected argument: ") + argument);
+        }
+    }
     return std::nullopt;
 }
 
