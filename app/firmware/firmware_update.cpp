@@ -52,9 +52,9 @@ Outcome updateFirmware(ProgramState& state) {
         openTesterConnection(state, firstPass);
         if (firstPass) {
             state.ui.setStatus(QStringLiteral("Select Hex File"));
-            const HexFileChoice choice = chooseHexFile(state);
-            if (choice.kind == HexFileChoice::Kind::Cancelled) return userCanceled(state);
-            if (choice.kind == HexFileChoice::Kind::Unusable) {
+            const FileChoice choice = chooseHexFile(state);
+            if (choice.kind == FileChoice::Kind::Cancelled) return userCanceled(state);
+            if (choice.kind == FileChoice::Kind::Unusable) {
                 state.ui.setStatus(QStringLiteral("Failed File Selection"));
                 endProgramWithMessage(state, QStringLiteral("Failed File Selection"));
             }

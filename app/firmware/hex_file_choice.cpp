@@ -22,8 +22,8 @@ bool hasHexExtension(const QString& path) {
     return path.toUpper().contains(QStringLiteral(".HEX"));
 }
 
-HexFileChoice chooseHexFile(ProgramState& state) {
-    using Kind = HexFileChoice::Kind;
+FileChoice chooseHexFile(ProgramState& state) {
+    using Kind = FileChoice::Kind;
     FileDialogRequest request;
     request.title = QStringLiteral("Choose Hex File");
     request.startFolder = programFolder();

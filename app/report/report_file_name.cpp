@@ -46,9 +46,8 @@ QString reportNameOfPath(const QString& path) {
     return name;
 }
 
-ReportFileChoice chooseReportFileName(ProgramState& state, const QString& name,
-                                      const QString& folder) {
-    using Kind = ReportFileChoice::Kind;
+FileChoice chooseReportFileName(ProgramState& state, const QString& name, const QString& folder) {
+    using Kind = FileChoice::Kind;
     FileDialogRequest request;
     request.title = QStringLiteral("Select Location and Type file Name");
     request.startFolder = folder;

@@ -100,7 +100,7 @@ class ReportFilesWriter {
                    kReportExtension;
         } else {
             ui_.setStatus(QStringLiteral("Waiting for file name selection"));
-            const ReportFileChoice chosen = chooseReportFileName(state_, reportName, folder_);
+            const FileChoice chosen = chooseReportFileName(state_, reportName, folder_);
             if (auto ending = endingForChoice(chosen)) return ending;
             path = chosen.path;
         }
@@ -134,8 +134,7 @@ class ReportFilesWriter {
             if (error.number != xls::kErrRequestRefused || recovered_) throw;
         }
         recovered_ = true;
-        const ReportFileChoice chosen =
-            chooseReportFileName(state_, reportNameOfPath(path), folder_);
+        const FileChoice chosen = chooseReportFileName(state_, reportNameOfPath(path), folder_);
         if (auto ending = endingForChoice(chosen)) return ending;
         saveOnce(chosen.path);
         return std::nullopt;
@@ -158,13 +157,13 @@ class ReportFilesWriter {
     }
 
     // Where the transfer ends for a choice without a path; nothing for a path.
-    std::optional<ReportFilesOutcome> endingForChoice(const ReportFileChoice& chosen) {
-        if (chosen.kind == ReportFileChoice::Kind::Unusable) {
+    std::optional<ReportFilesOutcome> endingForChoice(const FileChoice& chosen) {
+        if (chosen.kind == FileChoice::Kind::Unusable) {
             ui_.message(QStringLiteral("Failed File Selection"), Buttons::Ok, Icon::Critical);
             endSpreadsheetWork();
             return kFailedToWriteReport;
         }
-        if (chosen.kind == ReportFileChoice::Kind::Cancelled) {
+        if (chosen.kind == FileChoice::Kind::Cancelled) {
             ui_.message(QStringLiteral("Report transfer cancelled.  Transferred %1 reports.")
                             .arg(session_.transferredCount) +
                         kCrLf + QStringLiteral("Reports will not be erased in the the KSX-4."));

@@ -1,6 +1,7 @@
 #pragma once
 // "Transfer Reports  from KSX-4": every stored report becomes a workbook in a
 // chosen folder, then the tester is told to erase its reports.
+#include "core/file_choice.h"
 #include "core/outcome.h"
 
 #include <QString>
@@ -31,18 +32,9 @@ struct ReportFilesOutcome {
 ReportFilesOutcome writeReportFiles(ProgramState& state, TransferSession& session,
                                     const QString& folder);
 
-// The save dialog's answer for a report file.
-struct ReportFileChoice {
-    enum class Kind {
-        Path,       // path holds the full path
-        Unusable,   // no usable name (a message has been shown where one is due)
-        Cancelled,  // the user cancelled the dialog
-    };
-    Kind kind;
-    QString path;
-};
-ReportFileChoice chooseReportFileName(ProgramState& state, const QString& name,
-                                      const QString& folder);
+// The save dialog's answer for a report file: a full path, no usable name or
+// the user's cancel.
+FileChoice chooseReportFileName(ProgramState& state, const QString& name, const QString& folder);
 
 // The firmware marker check of a transfer: true when the tester's firmware
 // suits its kind (and state.firmwareMarker is set); otherwise the message has

@@ -10,12 +10,12 @@
 namespace ksx4::test {
 namespace {
 
-using Kind = HexFileChoice::Kind;
+using Kind = FileChoice::Kind;
 
 TEST(ChooseHexFile, AsksForAnExistingHexFileInTheProgramsFolder) {
     FakeProgram program;
     program.ui.openDialogs.push_back({false, "/fw/KSX4.HEX", {}});
-    const HexFileChoice choice = chooseHexFile(program.state);
+    const FileChoice choice = chooseHexFile(program.state);
     EXPECT_EQ(choice.kind, Kind::Path);
     EXPECT_EQ(choice.path, "/fw/KSX4.HEX");
     ASSERT_EQ(program.ui.openRequests.size(), 1u);
@@ -46,7 +46,7 @@ TEST_P(ChooseHexFileAnswers, JudgeThePath) {
     const ChoiceCase& c = GetParam();
     FakeProgram program;
     program.ui.openDialogs.push_back(c.dialog);
-    const HexFileChoice choice = chooseHexFile(program.state);
+    const FileChoice choice = chooseHexFile(program.state);
     EXPECT_EQ(choice.kind, c.kind);
     EXPECT_EQ(choice.path, c.kind == Kind::Path ? c.dialog.path : QString());
     if (c.message) {
