@@ -8,6 +8,7 @@
 #include "core/operator.h"
 #include "core/program_state.h"
 #include "core/status_list_model.h"
+#include "core/twips.h"
 #include "platform/link_library.h"
 
 #include <QApplication>
@@ -22,21 +23,13 @@
 #include <QMenuBar>
 #include <QScreen>
 
-#include <cmath>
-
 namespace ksx4 {
 namespace {
 
-// The window's layout is given in twips; 15 twips make one pixel at 96 dpi,
-// and Qt's high-DPI scaling takes it from there.
-constexpr double kTwipsPerPixel = 15.0;
-
-int px(int twips) {
-    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
-}
+using twips::px;
 
 QRect twipRect(int left, int top, int width, int height) {
-    return {px(left), px(top), px(width), px(height)};
+    return twips::rect(left, top, width, height);
 }
 
 const QSize kClientSize{px(4812), px(2976)};
