@@ -14,12 +14,6 @@ namespace {
 constexpr int64_t kInitRetryNs = 1'000'000'000;  // without a USB bus, try again after 1 s
 constexpr int64_t kCachedCountNs = 100'000'000;  // enumeration cache where hotplug is missing
 
-int64_t monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
-}
-
 bool matches(libusb_device* device, const DeviceSelection& selection) {
     libusb_device_descriptor descriptor{};
     return libusb_get_device_descriptor(device, &descriptor) == 0 &&
@@ -43,6 +37,12 @@ int endpointType(libusb_device* device, uint8_t address) {
 }
 
 }  // namespace
+
+int64_t monotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
+}
 
 int errnoForTransferError(int libusbError) {
     switch (libusbError) {
@@ -92,12 +92,12 @@ uint32_t wholePackets(uint32_t length, int maxPacketSize) {
 
 }  // namespace
 
-UsbAccess::UsbAccess() = default;
+UsbAccess::UsbAccess(MonotonicClock clock) : clock_(clock) {}
 UsbAccess::~UsbAccess() = default;
 
 libusb_context* UsbAccess::context() {
     if (context_) return context_;
-    const int64_t now = monotonicNs();
+    const int64_t now = clock_();
     if (lastInitAttemptNs_ != 0 && now - lastInitAttemptNs_ < kInitRetryNs) return nullptr;
     lastInitAttemptNs_ = now;
     if (libusb_init(&context_) != 0) context_ = nullptr;
@@ -155,7 +155,7 @@ uint32_t UsbAccess::deviceCount(const char* selectionText) {
         libusb_handle_events_timeout_completed(context_, &noWait, nullptr);
         return static_cast<uint32_t>(watch.present.size());
     }
-    const int64_t now = monotonicNs();
+    const int64_t now = clock_();
     if (!watch.cached || now - watch.cachedAtNs > kCachedCountNs) {
         watch.cachedCount = enumerateCount(*selection);
         watch.cachedAtNs = now;

@@ -27,9 +27,14 @@ struct Outcome {
 // errno for a failed transfer: 6 when the device is gone, ETIMEDOUT, or EIO.
 int errnoForTransferError(int libusbError);
 
+// Nanoseconds on a clock that never goes back. The enumeration cache and the
+// retry of a failed libusb_init are timed by it; tests pass their own.
+using MonotonicClock = int64_t (*)();
+int64_t monotonicNs();
+
 class UsbAccess {
   public:
-    UsbAccess();
+    explicit UsbAccess(MonotonicClock clock = monotonicNs);
     ~UsbAccess();
     UsbAccess(const UsbAccess&) = delete;
     UsbAccess& operator=(const UsbAccess&) = delete;
@@ -56,6 +61,7 @@ class UsbAccess {
     static int onHotplug(libusb_context*, libusb_device* device, libusb_hotplug_event event,
                          void* watch);
 
+    const MonotonicClock clock_;
     std::mutex mutex_;
     libusb_context* context_ = nullptr;  // kept for the life of the process
     int64_t lastInitAttemptNs_ = 0;
