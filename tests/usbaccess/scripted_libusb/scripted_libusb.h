@@ -1,0 +1,103 @@
+#pragma once
+// The tests' own libusb-1.0.so.0. It offers the libusb functions the libusb
+// access library calls, with libusb's documented results, over scripted
+// devices instead of a USB bus. A tester among the devices answers the
+// command protocol from its memory images (the simulator's protocol code);
+// faults are scripted per transfer. The access library binds to this library
+// when its folder comes first on LD_LIBRARY_PATH; tests link it as well and
+// drive it through the functions below (one bus per process).
+#include "tester_image.h"
+
+#include <libusb.h>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace ksx4::test::scripted_libusb {
+
+struct Endpoint {
+    uint8_t address = 0x01;  // 0x80 set: IN
+    uint8_t type = LIBUSB_TRANSFER_TYPE_BULK;
+    uint16_t maxPacketSize = 64;
+};
+
+struct DeviceSpec {
+    uint8_t bus = 1;
+    uint8_t address = 2;
+    uint16_t vendor = 0x04D8;
+    uint16_t product = 0xFFCA;
+    std::vector<Endpoint> endpoints = {{0x01}, {0x81}};  // of interface 0
+    bool kernelDriverBound = false;
+    // The memories of a tester answering the command protocol; nullopt: a
+    // device that never answers.
+    std::optional<sim::TesterImage> tester;
+};
+
+// A tester device as it is usually found: bus 1, address 2, bulk endpoint 1
+// both ways, 64-byte packets.
+DeviceSpec testerDevice(const sim::TesterImage& image);
+
+using DeviceId = int;
+
+enum class Fault {
+    Timeout,      // LIBUSB_ERROR_TIMEOUT, nothing transferred
+    DeviceGone,   // LIBUSB_ERROR_NO_DEVICE; the device leaves the bus
+    IoError,      // LIBUSB_ERROR_IO
+    PaddedReply,  // an IN transfer: the reply padded with zeros to a whole packet
+};
+
+enum class Step { Open, Claim };
+
+struct Counters {
+    int deviceLists = 0;  // libusb_get_device_list calls
+    int opens = 0;        // successful libusb_open calls
+    int closes = 0;
+    int openHandles = 0;  // opened and not yet closed
+    int claims = 0;       // successful libusb_claim_interface calls
+    int releases = 0;
+    int transfers = 0;  // bulk and interrupt transfers, failed ones included
+};
+
+struct TransferRecord {
+    DeviceId device = 0;
+    uint8_t endpoint = 0;
+    bool interrupt = false;  // libusb_interrupt_transfer, not libusb_bulk_transfer
+    int length = 0;          // the buffer length the caller passed
+    int result = 0;          // what the call returned
+    int transferred = 0;
+};
+
+// Empties the bus (every present device leaves with a removal event) and
+// forgets faults, refusals, counters and records. hotplug: whether
+// libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) says yes; a libusb without it
+// refuses hotplug callbacks with LIBUSB_ERROR_NOT_SUPPORTED.
+void reset(bool hotplug = true);
+
+// The device arrives on the bus (an arrival event for hotplug callbacks,
+// delivered by the next libusb_handle_events* call).
+DeviceId plugIn(const DeviceSpec& spec);
+
+// The device leaves the bus (a removal event); its open handles fail every
+// later transfer with LIBUSB_ERROR_NO_DEVICE. Plugging it in again is a new
+// plugIn, as with a real device.
+void unplug(DeviceId device);
+
+// The next `times` transfers on the device's IN (in = true) or OUT endpoints
+// fail with fault, after `skip` transfers that go through.
+void failTransfers(DeviceId device, bool in, Fault fault, int times = 1, int skip = 0);
+
+// From now on, libusb_open (Step::Open) or libusb_claim_interface
+// (Step::Claim) of the device fails with libusbError; 0 lifts the refusal.
+void refuse(DeviceId device, Step step, int libusbError);
+
+// The tester's memories as they are now (writes from the host included).
+sim::TesterImage& tester(DeviceId device);
+
+bool kernelDriverBound(DeviceId device);
+bool present(DeviceId device);
+
+Counters counters();
+std::vector<TransferRecord> transfers();
+
+}  // namespace ksx4::test::scripted_libusb
