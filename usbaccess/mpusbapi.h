@@ -36,11 +36,20 @@ MPUSB_EXPORT uint32_t _MPUSBReadInt(void* handle, void* data, uint32_t length, u
                                     uint32_t timeoutMs);
 MPUSB_EXPORT uint32_t _MPUSBClose(void* handle);
 
+/* Our libusb access library also keeps why its last _MPUSBOpen failed, for
+ * a caller that wants to tell the user (it prints nothing itself). Copies
+ * the reason, NUL-terminated and cut to size - 1 bytes, into text; returns
+ * the reason's full length, 0 when no open has failed. Optional: other
+ * access libraries do not offer it. */
+#define KSX4_USB_LAST_OPEN_FAILURE "ksx4usb_last_open_failure"
+MPUSB_EXPORT uint32_t ksx4usb_last_open_failure(char* text, uint32_t size);
+
 typedef uint32_t (*MPUSBGetDeviceCountFn)(const char*);
 typedef void* (*MPUSBOpenFn)(uint32_t, const char*, const char*, uint32_t, uint32_t);
 typedef uint32_t (*MPUSBWriteFn)(void*, const void*, uint32_t, uint32_t*, uint32_t);
 typedef uint32_t (*MPUSBReadFn)(void*, void*, uint32_t, uint32_t*, uint32_t);
 typedef uint32_t (*MPUSBCloseFn)(void*);
+typedef uint32_t (*Ksx4UsbLastOpenFailureFn)(char*, uint32_t);
 
 #ifdef __cplusplus
 }

@@ -1,8 +1,12 @@
-// The six entry points of libmpusbapi.so for real testers over libusb.
+// The six entry points of libmpusbapi.so for real testers over libusb, and
+// the reason of the last failed open.
 #include "mpusbapi.h"
 #include "usb_access.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -49,6 +53,16 @@ uint32_t _MPUSBReadInt(void* handle, void* data, uint32_t length, uint32_t* rece
 
 uint32_t _MPUSBClose(void* handle) {
     return finish(access().close(handle));
+}
+
+uint32_t ksx4usb_last_open_failure(char* text, uint32_t size) {
+    const std::string reason = access().lastOpenFailure();
+    if (text && size > 0) {
+        const size_t kept = std::min<size_t>(reason.size(), size - 1);
+        std::memcpy(text, reason.data(), kept);
+        text[kept] = '\0';
+    }
+    return static_cast<uint32_t>(reason.size());
 }
 
 }  // extern "C"

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -34,6 +35,33 @@ int endpointType(libusb_device* device, uint8_t address) {
     }
     libusb_free_config_descriptor(config);
     return type == LIBUSB_TRANSFER_TYPE_BULK || type == LIBUSB_TRANSFER_TYPE_INTERRUPT ? type : -1;
+}
+
+std::string hexByte(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", value & 0xFFu);
+    return text;
+}
+
+std::string selectionName(const DeviceSelection& selection) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04x:%04x", selection.vendor, selection.product);
+    return text;
+}
+
+// "bus 1 device 5 (04d8:ffca)": how the system's tools name a device.
+std::string deviceName(libusb_device* device) {
+    libusb_device_descriptor descriptor{};
+    libusb_get_device_descriptor(device, &descriptor);
+    return "bus " + std::to_string(libusb_get_bus_number(device)) + " device " +
+           std::to_string(libusb_get_device_address(device)) + " (" +
+           selectionName({descriptor.idVendor, descriptor.idProduct}) + ")";
+}
+
+// "LIBUSB_ERROR_ACCESS (Access denied (insufficient permissions))".
+std::string describeError(int libusbError) {
+    return std::string(libusb_error_name(libusbError)) + " (" +
+           libusb_strerror(static_cast<libusb_error>(libusbError)) + ")";
 }
 
 }  // namespace
@@ -100,7 +128,8 @@ libusb_context* UsbAccess::context() {
     const int64_t now = clock_();
     if (lastInitAttemptNs_ != 0 && now - lastInitAttemptNs_ < kInitRetryNs) return nullptr;
     lastInitAttemptNs_ = now;
-    if (libusb_init(&context_) != 0) context_ = nullptr;
+    initError_ = libusb_init(&context_);
+    if (initError_ != 0) context_ = nullptr;
     return context_;
 }
 
@@ -168,10 +197,15 @@ std::shared_ptr<UsbAccess::Device> UsbAccess::deviceFor(libusb_device* device) {
     const auto key = std::pair{libusb_get_bus_number(device), libusb_get_device_address(device)};
     if (auto existing = devices_[key].lock()) return existing;
     libusb_device_handle* handle = nullptr;
-    if (libusb_open(device, &handle) != 0) return nullptr;
+    if (const int error = libusb_open(device, &handle); error != 0) {
+        lastOpenFailure_ = deviceName(device) + ": libusb_open: " + describeError(error);
+        return nullptr;
+    }
     // Detaches a bound kernel driver for the claim and gives it back on release.
     libusb_set_auto_detach_kernel_driver(handle, 1);
-    if (libusb_claim_interface(handle, 0) != 0) {
+    if (const int error = libusb_claim_interface(handle, 0); error != 0) {
+        lastOpenFailure_ =
+            deviceName(device) + ": libusb_claim_interface(0): " + describeError(error);
         libusb_close(handle);
         return nullptr;
     }
@@ -183,16 +217,25 @@ std::shared_ptr<UsbAccess::Device> UsbAccess::deviceFor(libusb_device* device) {
 
 void* UsbAccess::open(uint32_t instance, const char* selectionText, const char* endpointText,
                       uint32_t direction) {
+    std::lock_guard lock(mutex_);
     const auto selection = parseSelection(selectionText);
     const auto number = parseEndpoint(endpointText);
     const auto address = number ? endpointAddress(*number, direction) : std::nullopt;
-    if (!selection || !address) return MPUSB_INVALID_HANDLE;
-    std::lock_guard lock(mutex_);
-    if (!context()) return MPUSB_INVALID_HANDLE;
+    if (!selection || !address) {
+        lastOpenFailure_ = "not a device selection and pipe the access library knows";
+        return MPUSB_INVALID_HANDLE;
+    }
+    if (!context()) {
+        lastOpenFailure_ = "libusb_init: " + describeError(initError_);
+        return MPUSB_INVALID_HANDLE;
+    }
 
     libusb_device** list = nullptr;
     const ssize_t size = libusb_get_device_list(context_, &list);
-    if (size < 0) return MPUSB_INVALID_HANDLE;
+    if (size < 0) {
+        lastOpenFailure_ = "libusb_get_device_list: " + describeError(static_cast<int>(size));
+        return MPUSB_INVALID_HANDLE;
+    }
     std::vector<libusb_device*> candidates;
     for (ssize_t i = 0; i < size; ++i)
         if (matches(list[i], *selection)) candidates.push_back(list[i]);
@@ -202,9 +245,17 @@ void* UsbAccess::open(uint32_t instance, const char* selectionText, const char* 
                std::pair{libusb_get_bus_number(b), libusb_get_device_address(b)};
     });
     void* result = MPUSB_INVALID_HANDLE;
-    if (instance < candidates.size()) {
+    if (instance >= candidates.size()) {
+        lastOpenFailure_ = "no device " + selectionName(*selection) + " at instance " +
+                           std::to_string(instance) + " (" + std::to_string(candidates.size()) +
+                           " attached)";
+    } else {
         libusb_device* device = candidates[instance];
         const int type = endpointType(device, *address);
+        if (type < 0)
+            lastOpenFailure_ = deviceName(device) +
+                               ": interface 0 has no bulk or interrupt endpoint " +
+                               hexByte(*address);
         auto opened = type < 0 ? nullptr : deviceFor(device);
         if (opened) {
             const int maxPacket = libusb_get_max_packet_size(device, *address);
@@ -217,6 +268,11 @@ void* UsbAccess::open(uint32_t instance, const char* selectionText, const char* 
     }
     libusb_free_device_list(list, 1);
     return result;
+}
+
+std::string UsbAccess::lastOpenFailure() {
+    std::lock_guard lock(mutex_);
+    return lastOpenFailure_;
 }
 
 UsbAccess::Pipe* UsbAccess::find(void* handle) {

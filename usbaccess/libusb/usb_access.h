@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <string>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -45,6 +46,9 @@ class UsbAccess {
                   uint32_t timeoutMs);
     Outcome read(void* handle, void* data, uint32_t length, uint32_t* received, uint32_t timeoutMs);
     Outcome close(void* handle);
+    // Why the last open failed, in the system's words ("" when none failed):
+    // the device, the step, and libusb's error name and text.
+    std::string lastOpenFailure();
 
   private:
     struct Watch;
@@ -65,6 +69,8 @@ class UsbAccess {
     std::mutex mutex_;
     libusb_context* context_ = nullptr;  // kept for the life of the process
     int64_t lastInitAttemptNs_ = 0;
+    int initError_ = 0;  // of the last libusb_init attempt
+    std::string lastOpenFailure_;
     std::vector<std::unique_ptr<Watch>> watches_;
     std::map<std::pair<uint8_t, uint8_t>, std::weak_ptr<Device>> devices_;
     std::unordered_set<Pipe*> pipes_;
