@@ -4,6 +4,7 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <link.h>
 #endif
 
 namespace ksx4 {
@@ -58,6 +59,29 @@ bool SharedLibrary::load(const std::string& fileNameOrPath) {
     }
     error_.clear();
     return true;
+}
+
+bool SharedLibrary::attachLoaded(const std::string& fileName) {
+#if defined(_WIN32)
+    handle_ = reinterpret_cast<void*>(GetModuleHandleA(fileName.c_str()));
+#else
+    handle_ = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+#endif
+    if (!handle_) error_ = fileName + " is not loaded";
+    return handle_ != nullptr;
+}
+
+std::string SharedLibrary::path() const {
+    if (!handle_) return {};
+#if defined(_WIN32)
+    char path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameA(static_cast<HMODULE>(handle_), path, MAX_PATH);
+    return std::string(path, length);
+#else
+    link_map* map = nullptr;
+    if (dlinfo(handle_, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) return {};
+    return map->l_name;
+#endif
 }
 
 void* SharedLibrary::symbol(const char* name) {

@@ -20,10 +20,15 @@ class SharedLibrary {
     // a folder: the calling program's RUNPATH among others) or by path.
     // False with the loader's description in error().
     bool load(const std::string& fileNameOrPath);
+    // Takes a library that this process has already loaded under the file
+    // name, without loading anything. False when none is loaded.
+    bool attachLoaded(const std::string& fileName);
     bool isLoaded() const { return handle_ != nullptr; }
     // nullptr when missing; error() then describes why.
     void* symbol(const char* name);
     const std::string& error() const { return error_; }
+    // The file the loaded library came from ("" when not loaded).
+    std::string path() const;
 
   private:
     void* handle_ = nullptr;

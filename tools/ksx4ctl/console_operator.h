@@ -27,6 +27,9 @@ struct ConsoleOptions {
     // With yes: the tester-search questions are answered OK until this long
     // after the operator was made, then Cancel.
     std::chrono::seconds testerWait{30};
+    // After the operation: the USB access library bound and why the last
+    // open failed, on standard error.
+    bool verbose = false;
 };
 
 class ConsoleOperator final : public Operator {

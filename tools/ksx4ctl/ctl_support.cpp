@@ -3,6 +3,7 @@
 #include "core/end_program.h"
 #include "core/program_state.h"
 #include "platform/link_library.h"
+#include "platform/usb_access_report.h"
 
 #include <ostream>
 
@@ -24,6 +25,10 @@ std::optional<QString> takeCommonOption(const QStringList& arguments, qsizetype&
         options.yes = true;
         return QString();
     }
+    if (argument == QLatin1String("--verbose")) {
+        options.verbose = true;
+        return QString();
+    }
     if (argument == QLatin1String("--wait")) {
         if (i + 1 >= arguments.size()) return QStringLiteral("--wait needs a number of seconds");
         bool ok = false;
@@ -37,8 +42,24 @@ std::optional<QString> takeCommonOption(const QStringList& arguments, qsizetype&
     return std::nullopt;
 }
 
-int runOperation(CtlContext& context, const ConsoleOptions& options,
-                 const std::function<Outcome(ProgramState&)>& operation) {
+namespace {
+
+void reportUsbAccess(std::ostream& err) {
+    const UsbAccessReport report = usbAccessReport();
+    err << "ksx4ctl: USB access library: "
+        << (report.libraryPath.empty() ? std::string("none loaded") : report.libraryPath) << '\n';
+    if (report.libraryPath.empty()) return;
+    err << "ksx4ctl: last failed open of the tester: ";
+    if (!report.lastOpenFailure)
+        err << "this access library keeps no reason\n";
+    else if (report.lastOpenFailure->empty())
+        err << "none\n";
+    else
+        err << *report.lastOpenFailure << '\n';
+}
+
+int runAndEnd(CtlContext& context, const ConsoleOptions& options,
+              const std::function<Outcome(ProgramState&)>& operation) {
     ConsoleOptions consoleOptions = options;
     consoleOptions.showElapsed = consoleOptions.showElapsed || context.outIsTerminal;
     ConsoleOperator console({context.in, context.out, context.err}, consoleOptions, context.clock,
@@ -52,6 +73,15 @@ int runOperation(CtlContext& context, const ConsoleOptions& options,
         context.err << "ksx4ctl: " << error.what() << '\n';
         return kExitFailed;
     }
+}
+
+}  // namespace
+
+int runOperation(CtlContext& context, const ConsoleOptions& options,
+                 const std::function<Outcome(ProgramState&)>& operation) {
+    const int exitCode = runAndEnd(context, options, operation);
+    if (options.verbose) reportUsbAccess(context.err);
+    return exitCode;
 }
 
 }  // namespace ksx4::ctl

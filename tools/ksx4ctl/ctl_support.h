@@ -23,7 +23,7 @@ namespace ksx4::ctl {
 int usageError(CtlContext& context, const std::string& usage, const QString& problem);
 
 // Takes arguments[i] (and its value, advancing i) when it is one of the
-// options every command has: --yes, --wait SECONDS. nullopt: not such an
+// options every command has: --yes, --wait SECONDS, --verbose. nullopt: not such an
 // option; otherwise empty text, or the problem with it.
 std::optional<QString> takeCommonOption(const QStringList& arguments, qsizetype& i,
                                         ConsoleOptions& options);
@@ -32,7 +32,8 @@ bool isHelp(const QString& argument);
 
 // Runs operation with a console operator: kExitDone when it ended Done,
 // kExitFailed for any other outcome, when it ended the program, or when the
-// link library cannot be loaded.
+// link library cannot be loaded. With verbose, the USB access library and
+// its last open failure follow on standard error.
 int runOperation(CtlContext& context, const ConsoleOptions& options,
                  const std::function<Outcome(ProgramState&)>& operation);
 

@@ -16,7 +16,7 @@ const char* const kEraseUsage =
     "answered on standard input (ok or cancel; end of input is cancel) or by\n"
     "--yes.\n"
     "\n"
-    "  --yes, --wait    as for every command (see ksx4ctl --help)\n"
+    "  --yes, --wait, --verbose  as for every command (see ksx4ctl --help)\n"
     "\n"
     "Exit status: 0 when the erase request was written to the tester; 1 when\n"
     "the question was cancelled or the program ended; 2 for bad arguments.\n";

@@ -24,6 +24,8 @@ const char* const kFirmwareUsage =
     "  --yes            answer OK to every question, \"Final check!\" included\n"
     "  --wait SECONDS   with --yes: how long to keep looking for a tester\n"
     "                   before giving up as Cancel does (default 30)\n"
+    "  --verbose        end by naming the USB access library and why the\n"
+    "                   tester's last open failed (on standard error)\n"
     "\n"
     "Exit status: 0 when the firmware was loaded (\"KSX-4 firmware loaded.\n"
     "Ready...\"); 1 for any other outcome, including a fatal tester error\n"

@@ -24,7 +24,7 @@ const char* const kLimitsUsage =
     "                       NAME= leaves that limit empty, which the save refuses\n"
     "  --defaults           \"Show Default Limits\", then save; with --set the\n"
     "                       pairs change the defaults\n"
-    "  --yes, --wait        as for every command (see ksx4ctl --help)\n"
+    "  --yes, --wait, --verbose  as for every command (see ksx4ctl --help)\n"
     "\n"
     "Names (and what the value is): voltage (volts, minimum, 8 to 32),\n"
     "signal (mV, minimum, 100 to 1000), ff-avg, ff-peak, lf-avg, lf-peak,\n"

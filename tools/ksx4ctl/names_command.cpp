@@ -43,7 +43,7 @@ const char* const kNamesUsage =
     "                   as \"Save Report Names to KSX-4\" does, checks included\n"
     "  --defaults       \"Show Default Names\" (\"Report 1\" .. \"Report 8\"), then\n"
     "                   save; with --set the pairs change the defaults\n"
-    "  --yes, --wait    as for every command (see ksx4ctl --help)\n"
+    "  --yes, --wait, --verbose  as for every command (see ksx4ctl --help)\n"
     "\n"
     "A name has 1 to 15 characters once leading and trailing blanks are\n"
     "removed, none of \\ / : * ? \" < > |, and only characters of Windows code\n"

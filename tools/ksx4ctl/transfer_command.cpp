@@ -22,6 +22,8 @@ const char* const kTransferUsage =
     "                   proposed file name\n"
     "  --wait SECONDS   with --yes: how long to keep looking for a tester\n"
     "                   before giving up as Cancel does (default 30)\n"
+    "  --verbose        end by naming the USB access library and why the\n"
+    "                   tester's last open failed (on standard error)\n"
     "\n"
     "Exit status: 0 when all reports were transferred or none was found;\n"
     "1 for any other outcome, including a fatal tester error that ends the\n"
