@@ -1,5 +1,6 @@
 // writeReportFiles: one workbook per stored report, named after the
 // location's report name, and the endings of the spreadsheet work.
+#include "core/clock.h"
 #include "core/operator.h"
 #include "core/program_state.h"
 #include "platform/xls/spreadsheet.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <chrono>
 #include <optional>
 
 namespace ksx4 {
@@ -211,7 +213,10 @@ void endReportSpreadsheetWork(TransferSession& session) {
 
 ReportFilesOutcome writeReportFiles(ProgramState& state, TransferSession& session,
                                     const QString& folder) {
-    const QString transferTime = fileNameDateText(QDateTime::currentDateTime());
+    const auto wallTime = std::chrono::duration_cast<std::chrono::milliseconds>(
+        state.clock.wallTime().time_since_epoch());
+    const QString transferTime =
+        fileNameDateText(QDateTime::fromMSecsSinceEpoch(wallTime.count()));
     session.reportSheet = nullptr;
     session.reportWorkbook = nullptr;
     try {

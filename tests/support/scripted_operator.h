@@ -19,6 +19,13 @@ namespace ksx4::test {
 class VirtualClock final : public Clock {
   public:
     std::chrono::nanoseconds now() const override { return now_; }
+    // 14 March 2026 09:26:00 UTC plus now(): 10:26:00 at the start, so that
+    // an operation's first minute of pauses stays within one minute.
+    std::chrono::system_clock::time_point wallTime() const override {
+        return std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::seconds(1773480360) + now_));
+    }
     void advance(std::chrono::nanoseconds by) { now_ += by; }
 
   private:

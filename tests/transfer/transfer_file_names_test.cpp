@@ -139,16 +139,15 @@ class PaNamesTest : public TransferTest {
             ++slot;
         }
         putTester(image);
-        before = QDateTime::currentDateTime().toString("yyyy-MM-dd HH-mm");
     }
 
-    // The transfer time: taken between before and now.
+    // The transfer time, on the virtual clock (its pauses stay within the
+    // minute it starts in).
     QString transferTime() const {
-        const QString after = QDateTime::currentDateTime().toString("yyyy-MM-dd HH-mm");
-        return workbooks().contains("Tank " + before + ".xls") ? before : after;
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+            clock.wallTime().time_since_epoch());
+        return QDateTime::fromMSecsSinceEpoch(ms.count()).toString("yyyy-MM-dd HH-mm");
     }
-
-    QString before;
 };
 
 TEST_F(PaNamesTest, AlikeNamesNeverReplaceEachOther) {
