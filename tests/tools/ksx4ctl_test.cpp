@@ -182,6 +182,18 @@ TEST_F(Ksx4ctlTest, YesGivesUpTheTesterSearchAfterTheWait) {
     EXPECT_TRUE(workbooks().isEmpty());
 }
 
+// The simulator keeps no reason for a failed open; --verbose says so after
+// naming it.
+TEST_F(Ksx4ctlTest, VerboseNamesTheBoundAccessLibrary) {
+    putOneReport(true);
+
+    EXPECT_EQ(run({"transfer", "--folder", out, "--verbose"}), kExitDone);
+
+    EXPECT_THAT(errors(), HasSubstr("ksx4ctl: USB access library: "));
+    EXPECT_THAT(errors(), HasSubstr("/sim/libmpusbapi.so\nksx4ctl: last failed open of the tester: "
+                                    "this access library keeps no reason\n"));
+}
+
 TEST_F(Ksx4ctlTest, MissingLinkLibraryIsReported) {
     LinkLibrary missing("ksx4_com_missing");
     std::istringstream in;
