@@ -279,6 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LibusbPath, ResetRestartsTheTesterAtANewAddress) {
     const auto id = usb::plugIn(testerAt(1, 2, 5));
+    ASSERT_EQ(link.getDeviceCount(), 1);
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
     const uint8_t eraseAll[2] = {0x55, 0x55};  // erase the reports at the next start
     ASSERT_EQ(link.writeEeprom(114, 2, eraseAll), OPERATION_SUCCESS);
@@ -346,6 +347,7 @@ TEST_P(TransferFaults, GiveTheirCodeAndLeaveThePipesAsTheyShould) {
     const TransferFault& c = GetParam();
     const sim::TesterImage image = testerImage(3);
     const auto id = usb::plugIn(usb::testerDevice(image));
+    ASSERT_EQ(link.getDeviceCount(), 1);  // as the program waits for its tester
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
     usb::failTransfers(id, c.in, c.fault);
 
