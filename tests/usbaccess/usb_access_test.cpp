@@ -91,18 +91,25 @@ TEST(UsbAccessThroughLinkLibrary, BindsAndAnswersNoTester) {
 
 // --- Over a scripted tester ---------------------------------------------------
 
+// Both pipes of instance 0, closed again at the end of the test.
 struct Pipes {
-    void* out = MPUSB_INVALID_HANDLE;
-    void* in = MPUSB_INVALID_HANDLE;
-};
+    explicit Pipes(usb::UsbAccess& opener) : access(opener) {
+        out = access.open(0, kTesterSelection, kTesterEndpoint, MPUSB_DIRECTION_WRITE);
+        in = access.open(0, kTesterSelection, kTesterEndpoint, MPUSB_DIRECTION_READ);
+        EXPECT_NE(out, MPUSB_INVALID_HANDLE);
+        EXPECT_NE(in, MPUSB_INVALID_HANDLE);
+    }
+    ~Pipes() {
+        access.close(out);
+        access.close(in);
+    }
+    Pipes(const Pipes&) = delete;
+    Pipes& operator=(const Pipes&) = delete;
 
-Pipes openPipes(usb::UsbAccess& access) {
-    Pipes pipes{access.open(0, kTesterSelection, kTesterEndpoint, MPUSB_DIRECTION_WRITE),
-                access.open(0, kTesterSelection, kTesterEndpoint, MPUSB_DIRECTION_READ)};
-    EXPECT_NE(pipes.out, MPUSB_INVALID_HANDLE);
-    EXPECT_NE(pipes.in, MPUSB_INVALID_HANDLE);
-    return pipes;
-}
+    usb::UsbAccess& access;
+    void* out;
+    void* in;
+};
 
 scripted::DeviceId plugInTester() {
     scripted::reset();
@@ -129,7 +136,7 @@ TEST_P(TransferFaultErrno, FailsWithItsErrnoAndNothingCounted) {
     const FaultErrno& c = GetParam();
     const auto id = plugInTester();
     usb::UsbAccess access(readTestClock);
-    const Pipes pipes = openPipes(access);
+    const Pipes pipes(access);
     scripted::failTransfers(id, c.in, c.fault);
 
     uint32_t count = 99;
@@ -159,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(ScriptedLibusb, TransferFaultErrno,
 TEST(UsbAccessOverScriptedLibusb, PaddedReplyStaysInsideTheCallersBuffer) {
     const auto id = plugInTester();
     usb::UsbAccess access(readTestClock);
-    const Pipes pipes = openPipes(access);
+    const Pipes pipes(access);
     scripted::failTransfers(id, true, Fault::PaddedReply);
 
     // Write one EEPROM byte: the tester echoes the command code alone.
