@@ -96,7 +96,8 @@ void failTransfers(DeviceId device, bool in, Fault fault, int times = 1, int ski
 // (Step::Claim) of the device fails with libusbError; 0 lifts the refusal.
 void refuse(DeviceId device, Step step, int libusbError);
 
-// The tester's memories as they are now (writes from the host included).
+// The tester's memories as they are now (writes from the host included);
+// valid until the next reset().
 sim::TesterImage& tester(DeviceId device);
 
 bool kernelDriverBound(DeviceId device);
