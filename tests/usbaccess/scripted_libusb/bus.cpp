@@ -12,6 +12,12 @@ sim::TesterMemories DeviceRecord::memories() {
     return {spec.tester->flash, spec.tester->eeprom};
 }
 
+const Endpoint* DeviceRecord::endpoint(uint8_t address) const {
+    for (const Endpoint& e : spec.endpoints)
+        if (e.address == address) return &e;
+    return nullptr;
+}
+
 Bus& bus() {
     static Bus instance;
     return instance;

@@ -42,6 +42,8 @@ struct DeviceRecord {
     int claimRefusal = 0;
 
     sim::TesterMemories memories();
+    // The endpoint of interface 0 at the address, or nullptr.
+    const Endpoint* endpoint(uint8_t address) const;
 };
 
 struct HotplugCallback {

@@ -10,12 +10,6 @@ using ksx4::test::scripted_libusb::Endpoint;
 
 namespace {
 
-const Endpoint* findEndpoint(const DeviceRecord& record, unsigned char address) {
-    for (const Endpoint& endpoint : record.spec.endpoints)
-        if (endpoint.address == address) return &endpoint;
-    return nullptr;
-}
-
 bool gone(const libusb_device_handle& handle) {
     return !handle.device->onBus;
 }
@@ -122,7 +116,7 @@ void libusb_free_config_descriptor(libusb_config_descriptor* config) {
 int libusb_get_max_packet_size(libusb_device* device, unsigned char endpoint) {
     std::lock_guard lock(bus().mutex);
     const Endpoint* found =
-        findEndpoint(*bus().device(device, "libusb_get_max_packet_size").record, endpoint);
+        bus().device(device, "libusb_get_max_packet_size").record->endpoint(endpoint);
     return found ? int{found->maxPacketSize} : int{LIBUSB_ERROR_NOT_FOUND};
 }
 

@@ -27,18 +27,9 @@ std::optional<Fault> nextFault(FaultPlan& plan) {
 // access library's choice of endpoint, type and claim is what is checked.
 bool acceptable(const libusb_device_handle& handle, unsigned char endpoint, bool interrupt) {
     if (!handle.claimed) return false;
-    const auto& endpoints = handle.device->record->spec.endpoints;
-    const auto found = std::find_if(endpoints.begin(), endpoints.end(),
-                                    [&](const Endpoint& e) { return e.address == endpoint; });
-    if (found == endpoints.end()) return false;
+    const Endpoint* found = handle.device->record->endpoint(endpoint);
     const uint8_t wanted = interrupt ? LIBUSB_TRANSFER_TYPE_INTERRUPT : LIBUSB_TRANSFER_TYPE_BULK;
-    return found->type == wanted;
-}
-
-int maxPacketSize(const DeviceRecord& record, unsigned char endpoint) {
-    for (const Endpoint& e : record.spec.endpoints)
-        if (e.address == endpoint) return e.maxPacketSize;
-    return 64;
+    return found != nullptr && found->type == wanted;
 }
 
 int commandOut(DeviceRecord& record, const unsigned char* data, int length, int& transferred) {
@@ -59,7 +50,7 @@ int replyIn(const std::shared_ptr<DeviceRecord>& record, unsigned char endpoint,
     record->reply.reset();
     std::vector<uint8_t> bytes(reply.bytes.begin(), reply.bytes.begin() + reply.size);
     if (padded) {
-        const size_t packet = static_cast<size_t>(maxPacketSize(*record, endpoint));
+        const size_t packet = record->endpoint(endpoint)->maxPacketSize;
         bytes.resize(std::max<size_t>(1, (bytes.size() + packet - 1) / packet) * packet, 0);
     }
     transferred = std::min(static_cast<int>(bytes.size()), length);
