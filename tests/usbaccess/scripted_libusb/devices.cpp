@@ -144,6 +144,11 @@ void libusb_close(libusb_device_handle* handle) {
     bus().unref(closing.device);
 }
 
+libusb_device* libusb_get_device(libusb_device_handle* handle) {
+    std::lock_guard lock(bus().mutex);
+    return bus().handle(handle, "libusb_get_device").device;  // adds no reference
+}
+
 int libusb_set_auto_detach_kernel_driver(libusb_device_handle* handle, int enable) {
     std::lock_guard lock(bus().mutex);
     bus().handle(handle, "libusb_set_auto_detach_kernel_driver").autoDetach = enable != 0;
