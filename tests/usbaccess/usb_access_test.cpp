@@ -1,19 +1,39 @@
-// The libusb access library: its parsers, and that it behaves on a machine
-// without a tester (and here without a USB bus).
+// The libusb access library: its parsers, and how it behaves over the
+// scripted libusb: with no tester, on each transfer fault, and with its
+// short-lived enumeration where libusb has no hotplug.
 #include "usb_access.h"
 #include "link_library.h"
 #include "mpusbapi.h"
+#include "scripted_libusb.h"
 #include "selection.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <ostream>
 #include <string>
 
 namespace ksx4::test {
 namespace {
 
+namespace scripted = scripted_libusb;
+using scripted::Fault;
 using usb::DeviceSelection;
+
+constexpr const char* kTesterSelection = "vid_04d8&pid_ffca";
+constexpr const char* kTesterEndpoint = "\\MCHP_EP1";
+
+// The clock the access library's enumeration cache runs on: UsbAccess takes
+// a plain function, which reads this test-owned time.
+int64_t& testTimeNs() {
+    static int64_t now = 1'000'000'000;
+    return now;
+}
+
+int64_t readTestClock() {
+    return testTimeNs();
+}
 
 TEST(UsbSelection, ParsesVendorAndProductInEitherCase) {
     EXPECT_EQ(usb::parseSelection("vid_04d8&pid_ffca"), (DeviceSelection{0x04D8, 0xFFCA}));
@@ -67,6 +87,120 @@ TEST(UsbAccessThroughLinkLibrary, BindsAndAnswersNoTester) {
     EXPECT_EQ(link.getDeviceCount(), 0);
     EXPECT_EQ(link.openDevice(0), DEVICE_COULD_NOT_BE_OPENED);
     EXPECT_EQ(link.closeDevice(), DEVICE_NOT_OPENED_YET);
+}
+
+// --- Over a scripted tester ---------------------------------------------------
+
+// Both pipes of instance 0, closed again at the end of the test.
+struct Pipes {
+    explicit Pipes(usb::UsbAccess& opener) : access(opener) {
+        out = access.open(0, kTesterSelection, kTesterEndpoint, MPUSB_DIRECTION_WRITE);
+        in = access.open(0, kTesterSelection, kTesterEndpoint, MPUSB_DIRECTION_READ);
+        EXPECT_NE(out, MPUSB_INVALID_HANDLE);
+        EXPECT_NE(in, MPUSB_INVALID_HANDLE);
+    }
+    ~Pipes() {
+        access.close(out);
+        access.close(in);
+    }
+    Pipes(const Pipes&) = delete;
+    Pipes& operator=(const Pipes&) = delete;
+
+    usb::UsbAccess& access;
+    void* out;
+    void* in;
+};
+
+scripted::DeviceId plugInTester() {
+    scripted::reset();
+    return scripted::plugIn(scripted::testerDevice(sim::blankTester(false, 1)));
+}
+
+// Read one EEPROM byte: code, count, 24-bit address low byte first.
+constexpr uint8_t kReadEepromByte[5] = {0x04, 1, 0x10, 0, 0};
+
+struct FaultErrno {
+    const char* name;
+    bool in;
+    Fault fault;
+    int error;
+};
+
+void PrintTo(const FaultErrno& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class TransferFaultErrno : public ::testing::TestWithParam<FaultErrno> {};
+
+TEST_P(TransferFaultErrno, FailsWithItsErrnoAndNothingCounted) {
+    const FaultErrno& c = GetParam();
+    const auto id = plugInTester();
+    usb::UsbAccess access(readTestClock);
+    const Pipes pipes(access);
+    scripted::failTransfers(id, c.in, c.fault);
+
+    uint32_t count = 99;
+    usb::Outcome outcome = access.write(pipes.out, kReadEepromByte, 5, &count, 1000);
+    if (c.in) {
+        ASSERT_EQ(outcome.result, 1u);
+        uint8_t reply[6] = {};
+        outcome = access.read(pipes.in, reply, sizeof reply, &count, 1000);
+    }
+    EXPECT_EQ(outcome.result, 0u);
+    EXPECT_EQ(outcome.error, c.error);
+    EXPECT_EQ(count, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(ScriptedLibusb, TransferFaultErrno,
+                         ::testing::Values(FaultErrno{"OutTimeout", false, Fault::Timeout,
+                                                      ETIMEDOUT},
+                                           FaultErrno{"InTimeout", true, Fault::Timeout, ETIMEDOUT},
+                                           FaultErrno{"OutIoError", false, Fault::IoError, EIO},
+                                           FaultErrno{"InIoError", true, Fault::IoError, EIO},
+                                           FaultErrno{"OutDeviceGone", false, Fault::DeviceGone,
+                                                      MPUSB_ERROR_INVALID_HANDLE},
+                                           FaultErrno{"InDeviceGone", true, Fault::DeviceGone,
+                                                      MPUSB_ERROR_INVALID_HANDLE}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UsbAccessOverScriptedLibusb, PaddedReplyStaysInsideTheCallersBuffer) {
+    const auto id = plugInTester();
+    usb::UsbAccess access(readTestClock);
+    const Pipes pipes(access);
+    scripted::failTransfers(id, true, Fault::PaddedReply);
+
+    // Write one EEPROM byte: the tester echoes the command code alone.
+    const uint8_t write[6] = {0x05, 1, 0x10, 0, 0, 0x42};
+    uint32_t count = 0;
+    ASSERT_EQ(access.write(pipes.out, write, sizeof write, &count, 1000).result, 1u);
+    uint8_t buffer[16 + 1 + 16];
+    std::fill(std::begin(buffer), std::end(buffer), 0xA5);
+    const usb::Outcome outcome = access.read(pipes.in, buffer + 16, 1, &count, 1000);
+    EXPECT_EQ(outcome.result, 1u);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(buffer[16], 0x05);
+    EXPECT_TRUE(std::all_of(buffer, buffer + 16, [](uint8_t b) { return b == 0xA5; }));
+    EXPECT_TRUE(std::all_of(buffer + 17, std::end(buffer), [](uint8_t b) { return b == 0xA5; }));
+    EXPECT_EQ(scripted::tester(id).eeprom[0x10], 0x42);
+}
+
+TEST(UsbAccessWithoutHotplug, CountIsAnEnumerationKeptFor100Milliseconds) {
+    scripted::reset(false);
+    const auto id = scripted::plugIn(scripted::testerDevice(sim::blankTester(false, 1)));
+    usb::UsbAccess access(readTestClock);
+    EXPECT_EQ(access.deviceCount(kTesterSelection), 1u);
+
+    scripted::unplug(id);
+    testTimeNs() += 100'000'000;
+    EXPECT_EQ(access.deviceCount(kTesterSelection), 1u) << "still the enumeration of 100 ms ago";
+    testTimeNs() += 1;
+    EXPECT_EQ(access.deviceCount(kTesterSelection), 0u);
+
+    scripted::plugIn(scripted::testerDevice(scripted::tester(id)));
+    EXPECT_EQ(access.deviceCount(kTesterSelection), 0u) << "still the enumeration before the plug";
+    testTimeNs() += 100'000'001;
+    EXPECT_EQ(access.deviceCount(kTesterSelection), 1u);
+    EXPECT_EQ(scripted::counters().deviceLists, 3);
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 // command protocol from its memory images (the simulator's protocol code);
 // faults are scripted per transfer. The access library binds to this library
 // when its folder comes first on LD_LIBRARY_PATH; tests link it as well and
-// drive it through the functions below (one bus per process).
+// drive it through the functions below (one bus per process). An unknown
+// DeviceId, or a spec whose address is taken, throws std::invalid_argument.
 #include "tester_image.h"
 
 #include <libusb.h>
@@ -27,6 +28,7 @@ struct DeviceSpec {
     uint8_t address = 2;
     uint16_t vendor = 0x04D8;
     uint16_t product = 0xFFCA;
+    uint8_t deviceClass = 0;  // bDeviceClass: 0, the class is given per interface
     std::vector<Endpoint> endpoints = {{0x01}, {0x81}};  // of interface 0
     bool kernelDriverBound = false;
     // The memories of a tester answering the command protocol; nullopt: a
@@ -56,7 +58,8 @@ struct Counters {
     int openHandles = 0;  // opened and not yet closed
     int claims = 0;       // successful libusb_claim_interface calls
     int releases = 0;
-    int transfers = 0;  // bulk and interrupt transfers, failed ones included
+    int transfers = 0;    // bulk and interrupt transfers, failed ones included
+    int liveDevices = 0;  // device objects still referenced, present ones included
 };
 
 struct TransferRecord {
@@ -66,6 +69,7 @@ struct TransferRecord {
     int length = 0;          // the buffer length the caller passed
     int result = 0;          // what the call returned
     int transferred = 0;
+    unsigned timeout = 0;  // milliseconds, as passed (0: libusb would wait forever)
 };
 
 // Empties the bus (every present device leaves with a removal event) and
@@ -84,18 +88,22 @@ DeviceId plugIn(const DeviceSpec& spec);
 void unplug(DeviceId device);
 
 // The next `times` transfers on the device's IN (in = true) or OUT endpoints
-// fail with fault, after `skip` transfers that go through.
+// fail with fault, after `skip` transfers that go through. It replaces the
+// direction's earlier plan; PaddedReply does nothing on OUT endpoints.
 void failTransfers(DeviceId device, bool in, Fault fault, int times = 1, int skip = 0);
 
 // From now on, libusb_open (Step::Open) or libusb_claim_interface
 // (Step::Claim) of the device fails with libusbError; 0 lifts the refusal.
 void refuse(DeviceId device, Step step, int libusbError);
 
-// The tester's memories as they are now (writes from the host included).
+// The tester's memories as they are now (writes from the host included);
+// valid until the next reset().
 sim::TesterImage& tester(DeviceId device);
 
 bool kernelDriverBound(DeviceId device);
 bool present(DeviceId device);
+// The device's address on its bus (a restarted tester comes back at another).
+uint8_t address(DeviceId device);
 
 Counters counters();
 std::vector<TransferRecord> transfers();
