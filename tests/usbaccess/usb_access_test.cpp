@@ -184,6 +184,26 @@ TEST(UsbAccessOverScriptedLibusb, PaddedReplyStaysInsideTheCallersBuffer) {
     EXPECT_EQ(scripted::tester(id).eeprom[0x10], 0x42);
 }
 
+// Pipes of a tester that left stay open until their owner closes them; a
+// tester arriving at the same bus and address meanwhile gets its own handle.
+TEST(UsbAccessOverScriptedLibusb, ATesterAtTheAddressOfAGoneOneGetsItsOwnHandle) {
+    const auto gone = plugInTester();
+    usb::UsbAccess access(readTestClock);
+    const Pipes stale(access);
+    scripted::unplug(gone);
+    auto image = sim::blankTester(false, 2);
+    image.eeprom[0x10] = 0x5A;
+    scripted::plugIn(scripted::testerDevice(image));
+
+    const Pipes fresh(access);
+    uint32_t count = 0;
+    ASSERT_EQ(access.write(fresh.out, kReadEepromByte, 5, &count, 1000).error, 0);
+    uint8_t reply[6] = {};
+    ASSERT_EQ(access.read(fresh.in, reply, sizeof reply, &count, 1000).error, 0);
+    EXPECT_EQ(count, 6u);
+    EXPECT_EQ(reply[5], 0x5A);
+}
+
 TEST(UsbAccessWithoutHotplug, CountIsAnEnumerationKeptFor100Milliseconds) {
     scripted::reset(false);
     const auto id = scripted::plugIn(scripted::testerDevice(sim::blankTester(false, 1)));

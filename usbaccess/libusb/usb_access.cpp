@@ -86,6 +86,7 @@ int errnoForTransferError(int libusbError) {
 struct UsbAccess::Watch {
     DeviceSelection selection;
     bool hotplug = false;
+    libusb_hotplug_callback_handle callback = 0;
     std::set<libusb_device*> present;  // referenced while present
     uint32_t cachedCount = 0;
     int64_t cachedAtNs = 0;
@@ -121,7 +122,18 @@ uint32_t wholePackets(uint32_t length, int maxPacketSize) {
 }  // namespace
 
 UsbAccess::UsbAccess(MonotonicClock clock) : clock_(clock) {}
-UsbAccess::~UsbAccess() = default;
+// The exported library never destroys its instance; a test's instance gives
+// back what it holds.
+UsbAccess::~UsbAccess() {
+    for (Pipe* pipe : pipes_) delete pipe;
+    pipes_.clear();
+    for (auto& watch : watches_) {
+        if (watch->hotplug) libusb_hotplug_deregister_callback(context_, watch->callback);
+        for (libusb_device* device : watch->present) libusb_unref_device(device);
+    }
+    watches_.clear();
+    if (context_) libusb_exit(context_);
+}
 
 libusb_context* UsbAccess::context() {
     if (context_) return context_;
@@ -151,13 +163,13 @@ UsbAccess::Watch& UsbAccess::watchFor(const DeviceSelection& selection) {
     watch->selection = selection;
     if (libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
         // ENUMERATE reports the devices already present during registration.
-        watch->hotplug =
-            libusb_hotplug_register_callback(
-                context_,
-                static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
-                                                  LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
-                LIBUSB_HOTPLUG_ENUMERATE, selection.vendor, selection.product,
-                LIBUSB_HOTPLUG_MATCH_ANY, &UsbAccess::onHotplug, watch.get(), nullptr) == 0;
+        watch->hotplug = libusb_hotplug_register_callback(
+                             context_,
+                             static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
+                                                               LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
+                             LIBUSB_HOTPLUG_ENUMERATE, selection.vendor, selection.product,
+                             LIBUSB_HOTPLUG_MATCH_ANY, &UsbAccess::onHotplug, watch.get(),
+                             &watch->callback) == 0;
     }
     watches_.push_back(std::move(watch));
     return *watches_.back();
@@ -195,7 +207,11 @@ uint32_t UsbAccess::deviceCount(const char* selectionText) {
 
 std::shared_ptr<UsbAccess::Device> UsbAccess::deviceFor(libusb_device* device) {
     const auto key = std::pair{libusb_get_bus_number(device), libusb_get_device_address(device)};
-    if (auto existing = devices_[key].lock()) return existing;
+    // The same bus and address may belong to a newer device than the one
+    // whose pipes are still open: share only a handle of this very device.
+    if (auto existing = devices_[key].lock();
+        existing && libusb_get_device(existing->handle) == device)
+        return existing;
     libusb_device_handle* handle = nullptr;
     if (const int error = libusb_open(device, &handle); error != 0) {
         lastOpenFailure_ = deviceName(device) + ": libusb_open: " + describeError(error);
