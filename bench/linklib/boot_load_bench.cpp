@@ -2,58 +2,40 @@
 // writes and 1920 read-backs) boot loaded through the link library into the
 // simulated tester: CPU time of both at zero latency, and the wall time with
 // a simulated USB latency of 1 ms per exchange (4320 exchanges).
+#include "bench_link.h"
 #include "intel_hex_text.h"
 #include "ksx4/ksx4_com.h"
-#include "tester_image.h"
 
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <stdlib.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
 struct Bound {
-    TessCommOpenDeviceFn open = nullptr;
-    TessCommCloseDeviceFn close = nullptr;
-    TessCommBootLoadFn bootLoad = nullptr;
+    ksx4::bench::LinkExports link;
     std::string hexFile;
 };
 
-// Loads the simulator first, so that the link library's own load of
-// libmpusbapi.so finds it already loaded; writes the image's HEX file.
+// A simulated tester and the image's HEX file in its folder.
 const Bound* bindOnce() {
-    static const Bound bound = [] {
-        Bound b;
-        std::string dir = (std::filesystem::temp_directory_path() / "ksx4-bench-XXXXXX").string();
-        if (!mkdtemp(dir.data())) return b;
-        setenv("KSX4_SIM_DIR", dir.c_str(), 1);
-        static const std::filesystem::path made = dir;
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(made, ec);
-        });
-        if (!ksx4::sim::writeTester(dir, 1, ksx4::sim::sampleTester({}))) return b;
+    static const std::optional<Bound> bound = []() -> std::optional<Bound> {
+        const std::string dir = ksx4::bench::startSimulator(SIMULATOR_PATH);
+        if (dir.empty()) return std::nullopt;
         std::vector<uint8_t> image(0x7800);
         for (size_t i = 0; i < image.size(); ++i)
             image[i] = static_cast<uint8_t>(i * 31 + (i >> 8));
         const auto hexFile = std::filesystem::path(dir) / "firmware.hex";
         std::ofstream(hexFile) << ksx4::test::hexImageFile(0x0800, image);
-        if (!dlopen(SIMULATOR_PATH, RTLD_NOW)) return b;
-        void* link = dlopen(LINK_LIBRARY_PATH, RTLD_NOW);
-        if (!link) return b;
-        b.open = reinterpret_cast<TessCommOpenDeviceFn>(dlsym(link, "TessCommOpenDevice"));
-        b.close = reinterpret_cast<TessCommCloseDeviceFn>(dlsym(link, "TessCommCloseDevice"));
-        b.bootLoad = reinterpret_cast<TessCommBootLoadFn>(dlsym(link, "TessCommBootLoad"));
-        b.hexFile = hexFile.string();
-        return b;
+        const auto link = ksx4::bench::loadLinkLibrary(LINK_LIBRARY_PATH);
+        if (!link) return std::nullopt;
+        return Bound{*link, hexFile.string()};
     }();
-    return bound.bootLoad ? &bound : nullptr;
+    return bound ? &*bound : nullptr;
 }
 
 void BM_BootLoadFullImage(benchmark::State& state) {
@@ -64,13 +46,13 @@ void BM_BootLoadFullImage(benchmark::State& state) {
     }
     // The simulator takes its latency when the connection is opened.
     setenv("KSX4_SIM_LATENCY_US", std::to_string(state.range(0)).c_str(), 1);
-    link->close();
-    if (link->open(0) != OPERATION_SUCCESS) {
+    link->link.close();
+    if (link->link.open(0) != OPERATION_SUCCESS) {
         state.SkipWithError("no simulated tester");
         return;
     }
     for (auto _ : state) {
-        if (link->bootLoad(link->hexFile.c_str()) != OPERATION_SUCCESS) {
+        if (link->link.bootLoad(link->hexFile.c_str()) != OPERATION_SUCCESS) {
             state.SkipWithError("boot load failed");
             break;
         }

@@ -2,46 +2,32 @@
 // access library over the tests' scripted libusb, with one tester attached
 // and hotplug available. Targets: 2001 device counts (one tester wait) under
 // 5 ms; a whole flash read (32767 bytes, 556 exchanges) under 5 ms.
-#include "ksx4/ksx4_com.h"
+#include "bench_link.h"
 #include "scripted_libusb.h"
 
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
-
+#include <optional>
 #include <vector>
 
 namespace {
 
 namespace bus = ksx4::test::scripted_libusb;
 
-struct Bound {
-    TessCommGetDeviceCountFn count = nullptr;
-    TessCommOpenDeviceFn open = nullptr;
-    TessCommCloseDeviceFn close = nullptr;
-    TessCommReadFlashMemoryFn readFlash = nullptr;
-};
+using ksx4::bench::LinkExports;
 
 // This program links the scripted libusb, so the access library that the
 // link library loads (through its RUNPATH) binds to it.
-const Bound* bindOnce() {
-    static const Bound bound = [] {
-        Bound b;
+const LinkExports* bindOnce() {
+    static const std::optional<LinkExports> bound = [] {
         bus::reset(true);
         bus::plugIn(bus::testerDevice(ksx4::sim::sampleTester({})));
-        void* link = dlopen(LINK_LIBRARY_PATH, RTLD_NOW);
-        if (!link) return b;
-        b.count = reinterpret_cast<TessCommGetDeviceCountFn>(dlsym(link, "TessCommGetDeviceCount"));
-        b.open = reinterpret_cast<TessCommOpenDeviceFn>(dlsym(link, "TessCommOpenDevice"));
-        b.close = reinterpret_cast<TessCommCloseDeviceFn>(dlsym(link, "TessCommCloseDevice"));
-        b.readFlash =
-            reinterpret_cast<TessCommReadFlashMemoryFn>(dlsym(link, "TessCommReadFlashMemory"));
-        return b;
+        return ksx4::bench::loadLinkLibrary(LINK_LIBRARY_PATH);
     }();
-    return bound.readFlash ? &bound : nullptr;
+    return bound ? &*bound : nullptr;
 }
 
 void BM_2001DeviceCountsWithATester(benchmark::State& state) {
-    const Bound* link = bindOnce();
+    const LinkExports* link = bindOnce();
     if (!link) {
         state.SkipWithError("cannot load the link library");
         return;
@@ -59,7 +45,7 @@ void BM_2001DeviceCountsWithATester(benchmark::State& state) {
 BENCHMARK(BM_2001DeviceCountsWithATester)->Unit(benchmark::kMillisecond);
 
 void BM_ReadWholeFlash(benchmark::State& state) {
-    const Bound* link = bindOnce();
+    const LinkExports* link = bindOnce();
     if (!link) {
         state.SkipWithError("cannot load the link library");
         return;

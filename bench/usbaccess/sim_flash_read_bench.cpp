@@ -1,56 +1,29 @@
 // The report transfer's whole-flash read (32767 bytes, 556 exchanges) through
 // the link library and the simulated tester, without and with a simulated
 // USB latency of 1 ms per exchange.
-#include "ksx4/ksx4_com.h"
-#include "tester_image.h"
+#include "bench_link.h"
 
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <stdlib.h>
 
-#include <cstdlib>
-#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct Bound {
-    TessCommGetDeviceCountFn count = nullptr;
-    TessCommOpenDeviceFn open = nullptr;
-    TessCommCloseDeviceFn close = nullptr;
-    TessCommReadFlashMemoryFn readFlash = nullptr;
-};
+using ksx4::bench::LinkExports;
 
-// Loads the simulator first, so that the link library's own load of
-// libmpusbapi.so finds it already loaded.
-const Bound* bindOnce() {
-    static const Bound bound = [] {
-        Bound b;
-        std::string dir = (std::filesystem::temp_directory_path() / "ksx4-bench-XXXXXX").string();
-        if (!mkdtemp(dir.data())) return b;
-        setenv("KSX4_SIM_DIR", dir.c_str(), 1);
-        static const std::filesystem::path made = dir;
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(made, ec);
-        });
-        if (!ksx4::sim::writeTester(dir, 1, ksx4::sim::sampleTester({}))) return b;
-        if (!dlopen(SIMULATOR_PATH, RTLD_NOW)) return b;
-        void* link = dlopen(LINK_LIBRARY_PATH, RTLD_NOW);
-        if (!link) return b;
-        b.count = reinterpret_cast<TessCommGetDeviceCountFn>(dlsym(link, "TessCommGetDeviceCount"));
-        b.open = reinterpret_cast<TessCommOpenDeviceFn>(dlsym(link, "TessCommOpenDevice"));
-        b.close = reinterpret_cast<TessCommCloseDeviceFn>(dlsym(link, "TessCommCloseDevice"));
-        b.readFlash =
-            reinterpret_cast<TessCommReadFlashMemoryFn>(dlsym(link, "TessCommReadFlashMemory"));
-        return b;
-    }();
-    return bound.readFlash ? &bound : nullptr;
+const LinkExports* bindOnce() {
+    static const std::optional<LinkExports> bound =
+        ksx4::bench::startSimulator(SIMULATOR_PATH).empty()
+            ? std::nullopt
+            : ksx4::bench::loadLinkLibrary(LINK_LIBRARY_PATH);
+    return bound ? &*bound : nullptr;
 }
 
 void BM_ReadWholeFlash(benchmark::State& state) {
-    const Bound* link = bindOnce();
+    const LinkExports* link = bindOnce();
     if (!link) {
         state.SkipWithError("cannot load the link library and the simulator");
         return;
@@ -84,7 +57,7 @@ BENCHMARK(BM_ReadWholeFlash)
 // The program's wait for a tester: 2001 device counts in a row, each of which
 // makes the simulator look at its state folder again.
 void BM_2001DeviceCountPolls(benchmark::State& state) {
-    const Bound* link = bindOnce();
+    const LinkExports* link = bindOnce();
     if (!link) {
         state.SkipWithError("cannot load the link library and the simulator");
         return;
