@@ -215,8 +215,7 @@ ReportFilesOutcome writeReportFiles(ProgramState& state, TransferSession& sessio
                                     const QString& folder) {
     const auto wallTime = std::chrono::duration_cast<std::chrono::milliseconds>(
         state.clock.wallTime().time_since_epoch());
-    const QString transferTime =
-        fileNameDateText(QDateTime::fromMSecsSinceEpoch(wallTime.count()));
+    const QString transferTime = fileNameDateText(QDateTime::fromMSecsSinceEpoch(wallTime.count()));
     session.reportSheet = nullptr;
     session.reportWorkbook = nullptr;
     try {
