@@ -23,8 +23,8 @@ namespace ksx4::ctl {
 int usageError(CtlContext& context, const std::string& usage, const QString& problem);
 
 // Takes arguments[i] (and its value, advancing i) when it is one of the
-// options every command has: --yes, --wait SECONDS, --verbose. nullopt: not such an
-// option; otherwise empty text, or the problem with it.
+// options every command has: --yes, --wait SECONDS, --verbose. nullopt: not
+// such an option; otherwise empty text, or the problem with it.
 std::optional<QString> takeCommonOption(const QStringList& arguments, qsizetype& i,
                                         ConsoleOptions& options);
 

@@ -268,12 +268,11 @@ void* UsbAccess::open(uint32_t instance, const char* selectionText, const char* 
     } else {
         libusb_device* device = candidates[instance];
         const int type = endpointType(device, *address);
-        if (type < 0)
+        if (type < 0) {
             lastOpenFailure_ = deviceName(device) +
                                ": interface 0 has no bulk or interrupt endpoint " +
                                hexByte(*address);
-        auto opened = type < 0 ? nullptr : deviceFor(device);
-        if (opened) {
+        } else if (auto opened = deviceFor(device)) {
             const int maxPacket = libusb_get_max_packet_size(device, *address);
             auto* pipe =
                 new Pipe{std::move(opened), *address, type == LIBUSB_TRANSFER_TYPE_INTERRUPT,
