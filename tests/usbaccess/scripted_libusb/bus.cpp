@@ -8,16 +8,6 @@
 
 namespace ksx4::test::scripted_libusb {
 
-sim::TesterMemories DeviceRecord::memories() {
-    return {spec.tester->flash, spec.tester->eeprom};
-}
-
-const Endpoint* DeviceRecord::endpoint(uint8_t address) const {
-    for (const Endpoint& e : spec.endpoints)
-        if (e.address == address) return &e;
-    return nullptr;
-}
-
 Bus& bus() {
     static Bus instance;
     return instance;
@@ -99,7 +89,6 @@ void Bus::arrive(const std::shared_ptr<DeviceRecord>& record, uint8_t address) {
     record->spec.address = address;
     record->onBus = pointer;
     record->kernelDriverBound = record->spec.kernelDriverBound;
-    record->reply.reset();
     lastAddress_[record->spec.bus] = address;
     present_.push_back(pointer);
     queue(pointer, LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED);
@@ -109,7 +98,6 @@ void Bus::leave(DeviceRecord& record) {
     libusb_device* device = record.onBus;
     if (device == nullptr) return;
     record.onBus = nullptr;
-    record.reply.reset();
     device->onBus = false;
     present_.erase(std::find(present_.begin(), present_.end(), device));
     queue(device, LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT);
@@ -117,7 +105,7 @@ void Bus::leave(DeviceRecord& record) {
 }
 
 void Bus::restart(const std::shared_ptr<DeviceRecord>& record) {
-    sim::startTester(record->memories());
+    record->tester.start();
     leave(*record);
     arrive(record, nextFreeAddress(record->spec.bus));
 }
@@ -155,9 +143,10 @@ DeviceId Bus::add(const DeviceSpec& spec) {
     auto record = std::make_shared<DeviceRecord>();
     record->id = ++lastId_;
     record->spec = spec;
+    record->tester = UsbTester(std::move(record->spec.tester));
+    record->spec.tester.reset();
     records_[record->id] = record;
-    if (record->spec.tester)
-        sim::startTester(record->memories());  // a tester starts when plugged in
+    record->tester.start();  // a tester starts when plugged in
     arrive(record, spec.address);
     return record->id;
 }

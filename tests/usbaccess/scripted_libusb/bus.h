@@ -8,7 +8,7 @@
 // Every entry point locks the bus. Hotplug callbacks run with it unlocked:
 // they call back into libusb (libusb_ref_device, for one).
 #include "scripted_libusb.h"
-#include "tester_protocol.h"
+#include "usb_tester.h"
 
 #include <libusb.h>
 
@@ -35,15 +35,13 @@ struct DeviceRecord {
     DeviceSpec spec;                 // spec.address: the address it has now
     libusb_device* onBus = nullptr;  // its device object while it is on the bus
     bool kernelDriverBound = false;
-    std::optional<sim::Reply> reply;  // waiting for the next IN transfer
+    UsbTester tester;  // the memories behind the endpoints, and a waiting reply
     FaultPlan inFaults;
     FaultPlan outFaults;
     int openRefusal = 0;
     int claimRefusal = 0;
 
-    sim::TesterMemories memories();
-    // The endpoint of interface 0 at the address, or nullptr.
-    const Endpoint* endpoint(uint8_t address) const;
+    const Endpoint* endpoint(uint8_t address) const { return spec.endpoint(address); }
 };
 
 struct HotplugCallback {

@@ -6,12 +6,6 @@
 
 namespace ksx4::test::scripted_libusb {
 
-DeviceSpec testerDevice(const sim::TesterImage& image) {
-    DeviceSpec spec;
-    spec.tester = image;
-    return spec;
-}
-
 void reset(bool hotplug) {
     std::lock_guard lock(bus().mutex);
     bus().forgetRecords();
@@ -45,8 +39,8 @@ void refuse(DeviceId device, Step step, int libusbError) {
 sim::TesterImage& tester(DeviceId device) {
     std::lock_guard lock(bus().mutex);
     DeviceRecord& record = bus().record(device);
-    if (!record.spec.tester) throw std::invalid_argument("scripted libusb: not a tester");
-    return *record.spec.tester;
+    if (!record.tester.answers()) throw std::invalid_argument("scripted libusb: not a tester");
+    return record.tester.image();
 }
 
 bool kernelDriverBound(DeviceId device) {

@@ -7,38 +7,19 @@
 // when its folder comes first on LD_LIBRARY_PATH; tests link it as well and
 // drive it through the functions below (one bus per process). An unknown
 // DeviceId, or a spec whose address is taken, throws std::invalid_argument.
-#include "tester_image.h"
+#include "device_spec.h"
 
 #include <libusb.h>
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace ksx4::test::scripted_libusb {
 
-struct Endpoint {
-    uint8_t address = 0x01;  // 0x80 set: IN
-    uint8_t type = LIBUSB_TRANSFER_TYPE_BULK;
-    uint16_t maxPacketSize = 64;
-};
-
-struct DeviceSpec {
-    uint8_t bus = 1;
-    uint8_t address = 2;
-    uint16_t vendor = 0x04D8;
-    uint16_t product = 0xFFCA;
-    uint8_t deviceClass = 0;  // bDeviceClass: 0, the class is given per interface
-    std::vector<Endpoint> endpoints = {{0x01}, {0x81}};  // of interface 0
-    bool kernelDriverBound = false;
-    // The memories of a tester answering the command protocol; nullopt: a
-    // device that never answers.
-    std::optional<sim::TesterImage> tester;
-};
-
-// A tester device as it is usually found: bus 1, address 2, bulk endpoint 1
-// both ways, 64-byte packets.
-DeviceSpec testerDevice(const sim::TesterImage& image);
+// The devices it offers, shared with the tests' other buses.
+using ksx4::test::DeviceSpec;
+using ksx4::test::Endpoint;
+using ksx4::test::testerDevice;
 
 using DeviceId = int;
 

@@ -34,31 +34,21 @@ bool acceptable(const libusb_device_handle& handle, unsigned char endpoint, bool
 
 int commandOut(DeviceRecord& record, const unsigned char* data, int length, int& transferred) {
     transferred = length;
-    if (!record.spec.tester) return LIBUSB_SUCCESS;  // taken, never answered
-    // A new command replaces a reply that was never read.
-    const sim::Reply reply =
-        sim::answerPacket(record.memories(), std::span(data, static_cast<size_t>(length)));
-    record.reply.reset();
-    if (reply.answered) record.reply = reply;
+    record.tester.commandOut(std::span(data, static_cast<size_t>(length)));
     return LIBUSB_SUCCESS;
 }
 
 int replyIn(const std::shared_ptr<DeviceRecord>& record, unsigned char endpoint, bool padded,
             unsigned char* data, int length, int& transferred) {
-    if (!record->reply) return LIBUSB_ERROR_TIMEOUT;  // a silent tester
-    const sim::Reply reply = *record->reply;
-    record->reply.reset();
-    std::vector<uint8_t> bytes(reply.bytes.begin(), reply.bytes.begin() + reply.size);
-    if (padded) {
-        const size_t packet = record->endpoint(endpoint)->maxPacketSize;
-        bytes.resize(std::max<size_t>(1, (bytes.size() + packet - 1) / packet) * packet, 0);
-    }
-    transferred = std::min(static_cast<int>(bytes.size()), length);
-    if (transferred > 0) std::memcpy(data, bytes.data(), static_cast<size_t>(transferred));
+    const auto reply = record->tester.replyIn(padded, record->endpoint(endpoint)->maxPacketSize);
+    if (!reply) return LIBUSB_ERROR_TIMEOUT;  // a silent tester
+    const int offered = static_cast<int>(reply->bytes.size());
+    transferred = std::min(offered, length);
+    if (transferred > 0) std::memcpy(data, reply->bytes.data(), static_cast<size_t>(transferred));
     // The reply has left the tester; after a reset reply it starts again.
-    if (reply.restart) bus().restart(record);
+    if (reply->restart) bus().restart(record);
     // The device offered more than the buffer holds.
-    return static_cast<int>(bytes.size()) > length ? LIBUSB_ERROR_OVERFLOW : LIBUSB_SUCCESS;
+    return offered > length ? LIBUSB_ERROR_OVERFLOW : LIBUSB_SUCCESS;
 }
 
 int transfer(libusb_device_handle& handle, unsigned char endpoint, bool interrupt,
