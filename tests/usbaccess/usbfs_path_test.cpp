@@ -1,0 +1,194 @@
+// The path a real tester's packets take, with nothing replaced but the USB
+// bus: the link library's exports, the libusb access library, Debian's
+// libusb-1.0 with its Linux backend (udev, sysfs, usbfs ioctls), and testers
+// on an emulated usbfs. Each test runs in a process of its own, since all
+// three keep process-wide state.
+#include "firmware_fixture.h"
+#include "link_library.h"
+#include "sim_folder.h"
+#include "usbfs_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace ksx4::test {
+namespace {
+
+constexpr uint32_t kEepromSize = 256;
+constexpr uint32_t kFlashSize = 0x8000;
+constexpr uint32_t kAppAreaStart = 0x0800;
+
+// A sample tester with the serial number and a boot block of its own.
+sim::TesterImage testerImage(uint16_t serial) {
+    sim::SampleOptions options;
+    options.serial = serial;
+    sim::TesterImage image = sim::sampleTester(options);
+    for (uint32_t a = 0; a < kAppAreaStart; ++a)
+        image.flash[a] = static_cast<uint8_t>(a * 7 + serial);
+    return image;
+}
+
+DeviceSpec testerAt(uint8_t address, uint16_t serial) {
+    DeviceSpec spec = testerDevice(testerImage(serial));
+    spec.address = address;
+    return spec;
+}
+
+uint16_t serialNumber(const LinkLibrary& link) {
+    uint8_t bytes[2] = {};
+    EXPECT_EQ(link.readEeprom(254, 2, bytes), OPERATION_SUCCESS);
+    return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+class UsbfsPath : public UsbfsTest {
+  protected:
+    void SetUp() override {
+        UsbfsTest::SetUp();
+        if (IsSkipped()) return;
+        link = LinkLibrary::load();
+        ASSERT_NE(link.getDeviceCount, nullptr);
+    }
+
+    LinkLibrary link;
+};
+
+// --- Finding testers ---------------------------------------------------------
+
+class DeviceCount : public UsbfsPath, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DeviceCount, CountsTestersOnly) {
+    DeviceSpec other = testerAt(20, 1);
+    other.vendor = 0x1234;
+    bed->plugIn(other);
+    DeviceSpec sameVendor = testerAt(21, 1);
+    sameVendor.product = 0x000A;
+    bed->plugIn(sameVendor);
+    for (int t = 0; t < GetParam(); ++t) bed->plugIn(testerAt(static_cast<uint8_t>(2 + t), 1));
+    EXPECT_EQ(link.getDeviceCount(), GetParam());
+    for (int t = 0; t < GetParam(); ++t) {
+        ASSERT_EQ(link.openDevice(static_cast<uint32_t>(t)), OPERATION_SUCCESS) << t;
+        EXPECT_EQ(link.closeDevice(), OPERATION_SUCCESS);
+    }
+    EXPECT_EQ(link.openDevice(static_cast<uint32_t>(GetParam())), DEVICE_COULD_NOT_BE_OPENED);
+}
+
+INSTANTIATE_TEST_SUITE_P(Usbfs, DeviceCount, ::testing::Values(0, 1, 2),
+                         [](const auto& info) { return std::to_string(info.param) + "Testers"; });
+
+TEST_F(UsbfsPath, HotplugAddAndRemoveAreCountedWhileTheProgramPolls) {
+    EXPECT_EQ(link.getDeviceCount(), 0);  // the program's first poll: nothing there
+    const auto first = bed->plugIn(testerAt(2, 1));
+    settle();
+    EXPECT_EQ(link.getDeviceCount(), 1);
+    const auto second = bed->plugIn(testerAt(3, 2));
+    settle();
+    EXPECT_EQ(link.getDeviceCount(), 2);
+    bed->unplug(first);
+    settle();
+    EXPECT_EQ(link.getDeviceCount(), 1);
+    ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+    EXPECT_EQ(serialNumber(link), 2) << "the one left is the second";
+    EXPECT_EQ(link.closeDevice(), OPERATION_SUCCESS);
+    bed->unplug(second);
+    settle();
+    EXPECT_EQ(link.getDeviceCount(), 0);
+}
+
+// --- The connection and the memories ------------------------------------------
+
+TEST_F(UsbfsPath, OneOpenAndClaimServeBothPipesAndTheLastCloseReleases) {
+    bed->plugIn(testerAt(2, 1));
+    ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+    EXPECT_EQ(link.openDevice(0), DEVICE_ALREADY_OPENED);
+    EXPECT_EQ(serialNumber(link), 1);
+    const usbfs::Counters open = bed->counters();
+    EXPECT_EQ(open.opens, 1);
+    EXPECT_EQ(open.claims, 1);
+    EXPECT_EQ(open.releases, 0);
+    EXPECT_EQ(link.closeDevice(), OPERATION_SUCCESS);
+    EXPECT_EQ(bed->counters().releases, 1);
+    EXPECT_EQ(bed->counters().claimedOnTheFly, 0);
+}
+
+struct EndpointTypes {
+    const char* name;
+    uint8_t out;
+    uint8_t in;
+};
+
+void PrintTo(const EndpointTypes& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class WholeMemories : public UsbfsPath, public ::testing::WithParamInterface<EndpointTypes> {};
+
+TEST_P(WholeMemories, ReadAsTheTesterHoldsThem) {
+    const sim::TesterImage image = testerImage(7);
+    DeviceSpec spec = testerDevice(image);
+    spec.endpoints = {{0x01, GetParam().out}, {0x81, GetParam().in}};
+    bed->plugIn(spec);
+    ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+    std::vector<uint8_t> eeprom(kEepromSize);
+    std::vector<uint8_t> flash(kFlashSize);
+    EXPECT_EQ(link.readEeprom(0, kEepromSize, eeprom.data()), OPERATION_SUCCESS);
+    EXPECT_EQ(link.readFlash(0, kFlashSize, flash.data()), OPERATION_SUCCESS);
+    EXPECT_TRUE(std::equal(eeprom.begin(), eeprom.end(), image.eeprom.begin()));
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), image.flash.begin()));
+    EXPECT_EQ(bed->counters().discards, 0) << "no transfer timed out";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tester, WholeMemories,
+    ::testing::Values(EndpointTypes{"Bulk", kBulkEndpoint, kBulkEndpoint},
+                      EndpointTypes{"Interrupt", kInterruptEndpoint, kInterruptEndpoint},
+                      EndpointTypes{"BulkOutInterruptIn", kBulkEndpoint, kInterruptEndpoint}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UsbfsPath, EepromWriteLandsInTheTester) {
+    const sim::TesterImage image = testerImage(1);
+    const auto id = bed->plugIn(testerDevice(image));
+    ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+    const uint8_t name[16] = {'P', 'u', 'm', 'p', ' ', 'S', 't', 'a',
+                              't', 'i', 'o', 'n', ' ', '1', '2', ' '};
+    EXPECT_EQ(link.writeEeprom(100, 16, name), OPERATION_SUCCESS);
+
+    std::array<uint8_t, kEepromSize> expected = image.eeprom;
+    std::copy(std::begin(name), std::end(name), expected.begin() + 100);
+    EXPECT_EQ(bed->tester(id).eeprom, expected);
+}
+
+// --- A tester that goes away -------------------------------------------------
+
+TEST_F(UsbfsPath, VanishingMidTransferDropsThePipesAndALaterPlugInWorks) {
+    const sim::TesterImage image = testerImage(3);
+    const auto id = bed->plugIn(testerDevice(image));
+    ASSERT_EQ(link.getDeviceCount(), 1);
+    ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+    bed->vanishAfter(id, 1);  // the command goes out, the reply never comes
+
+    uint8_t bytes[6] = {};
+    EXPECT_EQ(link.readEeprom(250, 6, bytes), OPERATION_FAILURE);
+    const int urbs = bed->counters().urbs;
+    EXPECT_EQ(link.readEeprom(250, 6, bytes), OPERATION_FAILURE);
+    EXPECT_EQ(bed->counters().urbs, urbs) << "nothing reaches the node once the pipes are dropped";
+    bed->unplug(id);
+    settle();
+    EXPECT_EQ(link.getDeviceCount(), 0);
+    EXPECT_EQ(link.closeDevice(), OPERATION_SUCCESS);
+
+    bed->plugIn(testerAt(3, 3));
+    settle();
+    EXPECT_EQ(link.getDeviceCount(), 1);
+    ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+    ASSERT_EQ(link.readEeprom(250, 6, bytes), OPERATION_SUCCESS);
+    EXPECT_TRUE(std::equal(std::begin(bytes), std::end(bytes), image.eeprom.begin() + 250));
+}
+
+}  // namespace
+}  // namespace ksx4::test
