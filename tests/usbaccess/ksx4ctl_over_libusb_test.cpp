@@ -8,111 +8,39 @@
 // libmpusbapi.so), and a third compares the two folders they fill
 // (KSX4_COMPARE_DIR).
 #include "ctl_command.h"
-#include "platform/link_library.h"
+#include "ksx4ctl_run.h"
 #include "scripted_libusb.h"
-#include "scripted_operator.h"
-#include "tester_image.h"
 
-#include <QDir>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace ksx4::test {
 namespace {
 
-namespace fs = std::filesystem;
 namespace bus = scripted_libusb;
 using ::testing::HasSubstr;
-
-// The tester both transfers read: eight reports, 32 devices, varied names.
-sim::TesterImage comparedTester() {
-    return sim::sampleTester({.reports = 8, .devices = 32});
-}
-
-class Ksx4ctlRun {
-  public:
-    int run(const QStringList& arguments) {
-        std::istringstream in;
-        ctl::CtlContext context{
-            in,    out,  err,
-            clock, link, [this](std::chrono::milliseconds wait) {
-                                    clock.advance(wait); }};
-        return ctl::runKsx4ctl(arguments, context);
-    }
-
-    VirtualClock clock;
-    LinkLibrary link;
-    std::ostringstream out, err;
-};
-
-fs::path compareDir(const char* side) {
-    const char* dir = std::getenv("KSX4_COMPARE_DIR");
-    EXPECT_NE(dir, nullptr) << "KSX4_COMPARE_DIR is not set";
-    const fs::path folder = fs::path(dir ? dir : "compare") / side;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-void expectEightWorkbooks(const fs::path& folder, const Ksx4ctlRun& ctl) {
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 8)
-        << ctl.err.str();
-    EXPECT_THAT(ctl.out.str(), HasSubstr("Transferred all reports.  Ready..."));
-}
 
 TEST(TransferCompare, OverTheSimulator) {
     QTemporaryDir simDir;
     ASSERT_TRUE(sim::writeTester(simDir.path().toStdString(), 1, comparedTester()));
     ::setenv("KSX4_SIM_DIR", simDir.path().toLocal8Bit().constData(), 1);
-    const fs::path folder = compareDir("simulator");
-
-    Ksx4ctlRun ctl;
-    EXPECT_EQ(ctl.run({"transfer", "--folder", QString::fromStdString(folder.string())}),
-              ctl::kExitDone);
-    expectEightWorkbooks(folder, ctl);
+    expectTransferOfEightWorkbooks("simulator");
 }
 
 TEST(TransferCompare, OverLibusb) {
     bus::reset();
     const bus::DeviceId tester = bus::plugIn(bus::testerDevice(comparedTester()));
-    const fs::path folder = compareDir("libusb");
-
-    Ksx4ctlRun ctl;
-    EXPECT_EQ(ctl.run({"transfer", "--folder", QString::fromStdString(folder.string())}),
-              ctl::kExitDone);
-    expectEightWorkbooks(folder, ctl);
+    expectTransferOfEightWorkbooks("libusb");
     const auto& eeprom = bus::tester(tester).eeprom;
     EXPECT_EQ(eeprom[114] << 8 | eeprom[115], 0x5555) << "the erase request reached the tester";
 }
 
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(TransferCompare, BothTransfersWroteTheSameWorkbooks) {
-    const char* dir = std::getenv("KSX4_COMPARE_DIR");
-    ASSERT_NE(dir, nullptr);
-    const fs::path simulator = fs::path(dir) / "simulator";
-    const fs::path libusb = fs::path(dir) / "libusb";
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(simulator))
-        names.push_back(entry.path().filename().string());
-    ASSERT_EQ(names.size(), 8u);
-    for (const auto& name : names) {
-        ASSERT_TRUE(fs::exists(libusb / name)) << name;
-        EXPECT_TRUE(contents(simulator / name) == contents(libusb / name)) << name;
-    }
-    EXPECT_EQ(std::distance(fs::directory_iterator(libusb), fs::directory_iterator()), 8);
+    expectSameWorkbooks("simulator", "libusb");
 }
 
 // Without the udev rule the open is refused with LIBUSB_ERROR_ACCESS; a

@@ -8,7 +8,15 @@
 #include "sim_folder.h"
 #include "usbfs_fixture.h"
 
+#include "mpusbapi.h"
+
 #include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -161,6 +169,58 @@ TEST_F(UsbfsPath, EepromWriteLandsInTheTester) {
     std::array<uint8_t, kEepromSize> expected = image.eeprom;
     std::copy(std::begin(name), std::end(name), expected.begin() + 100);
     EXPECT_EQ(bed->tester(id).eeprom, expected);
+}
+
+// Root opens any device node whatever its mode: for the time of its life,
+// this thread gives up overriding file permissions (the open runs on it).
+class WithoutPermissionOverride {
+  public:
+    WithoutPermissionOverride() {
+        header_.version = _LINUX_CAPABILITY_VERSION_3;
+        ok_ = syscall(SYS_capget, &header_, saved_) == 0;
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        ok_ = ok_ && syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutPermissionOverride() {
+        if (ok_) syscall(SYS_capset, &header_, saved_);
+    }
+    bool ok() const { return ok_; }
+
+  private:
+    __user_cap_header_struct header_{};
+    __user_cap_data_struct saved_[2]{};
+    bool ok_ = false;
+};
+
+// Why the bound access library's last open failed.
+std::string lastOpenFailure() {
+    void* access = dlopen("libmpusbapi.so", RTLD_NOW | RTLD_NOLOAD);
+    if (!access) return "no access library bound";
+    auto reason =
+        reinterpret_cast<Ksx4UsbLastOpenFailureFn>(dlsym(access, KSX4_USB_LAST_OPEN_FAILURE));
+    char text[256] = {};
+    if (reason) reason(text, sizeof text);
+    dlclose(access);
+    return text;
+}
+
+// Without the udev rule's access the node itself is refused (EACCES), which
+// libusb reports as LIBUSB_ERROR_ACCESS; once readable, the tester opens.
+TEST_F(UsbfsPath, ANodeNotOursToOpenIsRefusedWithItsReason) {
+    const auto id = bed->plugIn(testerAt(2, 4));
+    ASSERT_EQ(chmod(bed->nodeFile(id).c_str(), 0), 0) << errno;
+    {
+        WithoutPermissionOverride asAUser;
+        ASSERT_TRUE(asAUser.ok()) << errno;
+        EXPECT_EQ(link.openDevice(0), DEVICE_COULD_NOT_BE_OPENED);
+        ASSERT_EQ(chmod(bed->nodeFile(id).c_str(), 0600), 0) << errno;
+        EXPECT_EQ(lastOpenFailure(),
+                  "bus 1 device 2 (04d8:ffca): libusb_open: LIBUSB_ERROR_ACCESS "
+                  "(Access denied (insufficient permissions))");
+        ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+    }
+    EXPECT_EQ(serialNumber(link), 4);
 }
 
 // --- A tester that goes away -------------------------------------------------

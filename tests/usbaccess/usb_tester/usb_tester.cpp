@@ -25,9 +25,8 @@ std::optional<UsbTester::In> UsbTester::replyIn(bool padded, size_t packetSize) 
     In in{{reply.bytes.begin(), reply.bytes.begin() + static_cast<std::ptrdiff_t>(reply.size)},
           reply.restart};
     if (padded && packetSize > 0)
-        in.bytes.resize(std::max<size_t>(1, (in.bytes.size() + packetSize - 1) / packetSize) *
-                            packetSize,
-                        0);
+        in.bytes.resize(
+            std::max<size_t>(1, (in.bytes.size() + packetSize - 1) / packetSize) * packetSize, 0);
     return in;
 }
 

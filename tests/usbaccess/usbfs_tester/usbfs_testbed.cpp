@@ -19,10 +19,9 @@ namespace ksx4::test::usbfs {
 namespace {
 
 // What a current kernel's usbfs offers.
-constexpr uint32_t kCapabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
-                                   USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
-                                   USBDEVFS_CAP_BULK_SCATTER_GATHER |
-                                   USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+constexpr uint32_t kCapabilities =
+    USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION | USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+    USBDEVFS_CAP_BULK_SCATTER_GATHER | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
 
 std::string threeDigits(unsigned value) {
     char text[8];
@@ -174,10 +173,10 @@ void reap(Device& device, UMockdevIoctlClient* client) {
 
 void discard(Testbed::State& state, Device& device, UMockdevIoctlClient* client) {
     // The argument is the URB's address in the client.
-    const auto address =
-        *reinterpret_cast<gulong*>(umockdev_ioctl_client_get_arg(client)->data);
-    const auto found = std::find_if(device.flying.begin(), device.flying.end(),
-                                    [&](UMockdevIoctlData* d) { return d->client_addr == address; });
+    const auto address = *reinterpret_cast<gulong*>(umockdev_ioctl_client_get_arg(client)->data);
+    const auto found =
+        std::find_if(device.flying.begin(), device.flying.end(),
+                     [&](UMockdevIoctlData* d) { return d->client_addr == address; });
     if (found == device.flying.end()) return complete(client, -1, EINVAL);
     urbOf(*found).status = -ENOENT;
     device.done.push_back(*found);
@@ -335,14 +334,13 @@ DeviceId Testbed::plugIn(const DeviceSpec& spec) {
         throw std::runtime_error("usbfs test bed: attach_ioctl: " + message);
     }
     const std::string address = std::to_string(spec.address);
-    const std::string description = "P: /devices/usb" + bus + "/" + name + "\nN: bus/usb/" +
-                                    busDir + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
-                                    "E: DRIVER=usb\nE: DEVNAME=" + device->node +
-                                    "\nE: BUSNUM=" + threeDigits(spec.bus) +
-                                    "\nE: DEVNUM=" + threeDigits(spec.address) +
-                                    "\nA: busnum=" + bus + "\\n\nA: devnum=" + address +
-                                    "\\n\nA: bConfigurationValue=1\\n\nA: speed=12\\n\n" +
-                                    "H: descriptors=" + descriptorsHex(spec) + "\n";
+    const std::string description =
+        "P: /devices/usb" + bus + "/" + name + "\nN: bus/usb/" + busDir +
+        "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
+        "E: DRIVER=usb\nE: DEVNAME=" + device->node + "\nE: BUSNUM=" + threeDigits(spec.bus) +
+        "\nE: DEVNUM=" + threeDigits(spec.address) + "\nA: busnum=" + bus +
+        "\\n\nA: devnum=" + address + "\\n\nA: bConfigurationValue=1\\n\nA: speed=12\\n\n" +
+        "H: descriptors=" + descriptorsHex(spec) + "\n";
     const DeviceId id = device->id;
     state_->devices[id] = std::move(device);
     lock.unlock();  // the handler may run as soon as udev tells of the device

@@ -21,11 +21,11 @@ namespace ksx4::test::usbfs {
 using DeviceId = int;
 
 struct Counters {
-    int opens = 0;     // device nodes opened
-    int claims = 0;    // interface claims that went through
-    int releases = 0;  // interface releases
-    int urbs = 0;      // URBs submitted (failed submissions included)
-    int discards = 0;  // URBs discarded (a timed-out transfer)
+    int opens = 0;            // device nodes opened
+    int claims = 0;           // interface claims that went through
+    int releases = 0;         // interface releases
+    int urbs = 0;             // URBs submitted (failed submissions included)
+    int discards = 0;         // URBs discarded (a timed-out transfer)
     int claimedOnTheFly = 0;  // URBs on an interface nobody claimed
 };
 

@@ -1,0 +1,79 @@
+// ksx4ctl in-process over the real libusb-1.0 and testers on an emulated
+// usbfs: a whole transfer (compared byte for byte with the simulator's by a
+// test of its own, as over the scripted libusb), and what a technician sees
+// when the tester cannot be opened.
+#include "ctl_command.h"
+#include "ksx4ctl_run.h"
+#include "usbfs_fixture.h"
+
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+namespace ksx4::test {
+namespace {
+
+using ::testing::HasSubstr;
+
+class UsbfsTransferCompare : public UsbfsTest {};
+
+TEST_F(UsbfsTransferCompare, OverUsbfs) {
+    const auto id = bed->plugIn(testerDevice(comparedTester()));
+    expectTransferOfEightWorkbooks("usbfs");
+    const auto eeprom = bed->tester(id).eeprom;
+    EXPECT_EQ(eeprom[114] << 8 | eeprom[115], 0x5555) << "the erase request reached the tester";
+}
+
+TEST(UsbfsCompare, TheTransferOverUsbfsWroteTheSimulatorsWorkbooks) {
+    expectSameWorkbooks("simulator", "usbfs");
+}
+
+// A program holding the tester makes usbfs refuse the claim with EBUSY.
+// usbfs may also refuse a claim with EACCES, which libusb reports as
+// LIBUSB_ERROR_OTHER: only the open of the node gives LIBUSB_ERROR_ACCESS
+// (usbfs_path_test: ksx4ctl's thousand attempts to open would overflow
+// umockdev's table of open files, which keeps each failed open).
+struct OpenRefusal {
+    const char* name;
+    int claimErrno;
+    const char* reason;
+};
+
+void PrintTo(const OpenRefusal& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RefusedOpen : public UsbfsTest, public ::testing::WithParamInterface<OpenRefusal> {};
+
+TEST_P(RefusedOpen, VerboseNamesTheLibraryAndTheCause) {
+    const OpenRefusal& c = GetParam();
+    const auto id = bed->plugIn(testerDevice(comparedTester()));
+    bed->refuseClaim(id, c.claimErrno);
+    QTemporaryDir out;
+
+    Ksx4ctlRun ctl;
+    EXPECT_EQ(ctl.run({"transfer", "--folder", out.path(), "--verbose"}), ctl::kExitFailed);
+    const std::string err = ctl.err.str();
+    EXPECT_THAT(err, HasSubstr("Unable to Open KSX-4. Return Value: 8"));
+    EXPECT_THAT(err, HasSubstr("\nksx4ctl: USB access library: "));
+    EXPECT_THAT(err, HasSubstr("/usb/libmpusbapi.so\n"));
+    EXPECT_THAT(err, HasSubstr(std::string("\nksx4ctl: last failed open of the tester: bus 1 "
+                                           "device 2 (04d8:ffca): ") +
+                               c.reason + "\n"));
+    EXPECT_EQ(bed->counters().claims, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Usbfs, RefusedOpen,
+    ::testing::Values(OpenRefusal{"ClaimedByAnotherProgram", EBUSY,
+                                  "libusb_claim_interface(0): LIBUSB_ERROR_BUSY (Resource busy)"},
+                      OpenRefusal{"ClaimNotPermitted", EACCES,
+                                  "libusb_claim_interface(0): LIBUSB_ERROR_OTHER (Other error)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace ksx4::test
