@@ -6,9 +6,6 @@
 #include "ksx4ctl_run.h"
 #include "usbfs_fixture.h"
 
-#include <QTemporaryDir>
-
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -16,8 +13,6 @@
 
 namespace ksx4::test {
 namespace {
-
-using ::testing::HasSubstr;
 
 class UsbfsTransferCompare : public UsbfsTest {};
 
@@ -53,17 +48,7 @@ TEST_P(RefusedOpen, VerboseNamesTheLibraryAndTheCause) {
     const OpenRefusal& c = GetParam();
     const auto id = bed->plugIn(testerDevice(comparedTester()));
     bed->refuseClaim(id, c.claimErrno);
-    QTemporaryDir out;
-
-    Ksx4ctlRun ctl;
-    EXPECT_EQ(ctl.run({"transfer", "--folder", out.path(), "--verbose"}), ctl::kExitFailed);
-    const std::string err = ctl.err.str();
-    EXPECT_THAT(err, HasSubstr("Unable to Open KSX-4. Return Value: 8"));
-    EXPECT_THAT(err, HasSubstr("\nksx4ctl: USB access library: "));
-    EXPECT_THAT(err, HasSubstr("/usb/libmpusbapi.so\n"));
-    EXPECT_THAT(err, HasSubstr(std::string("\nksx4ctl: last failed open of the tester: bus 1 "
-                                           "device 2 (04d8:ffca): ") +
-                               c.reason + "\n"));
+    expectRefusedTransfer(c.reason);
     EXPECT_EQ(bed->counters().claims, 0);
 }
 

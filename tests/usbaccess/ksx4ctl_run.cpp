@@ -2,6 +2,8 @@
 
 #include "ctl_command.h"
 
+#include <QTemporaryDir>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -58,6 +60,19 @@ void expectTransferOfEightWorkbooks(const char* side) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 8)
         << ctl.err.str();
     EXPECT_THAT(ctl.out.str(), HasSubstr("Transferred all reports.  Ready..."));
+}
+
+void expectRefusedTransfer(const std::string& reason) {
+    QTemporaryDir folder;
+    Ksx4ctlRun ctl;
+    EXPECT_EQ(ctl.run({"transfer", "--folder", folder.path(), "--verbose"}), ctl::kExitFailed);
+    const std::string err = ctl.err.str();
+    EXPECT_THAT(err, HasSubstr("Unable to Open KSX-4. Return Value: 8"));
+    EXPECT_THAT(err, HasSubstr("\nksx4ctl: USB access library: "));
+    EXPECT_THAT(err, HasSubstr("/usb/libmpusbapi.so\n"));
+    EXPECT_THAT(err, HasSubstr("\nksx4ctl: last failed open of the tester: bus 1 device 2 "
+                               "(04d8:ffca): " +
+                               reason + "\n"));
 }
 
 void expectSameWorkbooks(const char* side, const char* otherSide) {

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <string>
 
 namespace ksx4::test {
 
@@ -32,6 +33,11 @@ std::filesystem::path compareDir(const char* side);
 // `ksx4ctl transfer --folder <compareDir(side)>` ran through and wrote the
 // eight workbooks.
 void expectTransferOfEightWorkbooks(const char* side);
+
+// `ksx4ctl transfer --verbose` cannot open the tester at bus 1 device 2:
+// the program's message, then the access library and the reason, which
+// ends with `reason`.
+void expectRefusedTransfer(const std::string& reason);
 
 // The workbooks of both sides, file for file and byte for byte.
 void expectSameWorkbooks(const char* side, const char* otherSide);

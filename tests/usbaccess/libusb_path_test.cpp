@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -160,7 +161,7 @@ TEST_F(LibusbPath, BothPipesShareOneClaimThatTheLastCloseGivesBack) {
 struct Refusal {
     const char* name;
     Step step;
-    int error;
+    int error;  // errno
 };
 
 void PrintTo(const Refusal& c, std::ostream* out) {
@@ -183,11 +184,10 @@ TEST_P(RefusedOpen, FailsWithNothingLeftOpenAndWorksOnceAllowed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Libusb, RefusedOpen,
-                         ::testing::Values(Refusal{"OpenBusy", Step::Open, LIBUSB_ERROR_BUSY},
-                                           Refusal{"OpenAccess", Step::Open, LIBUSB_ERROR_ACCESS},
-                                           Refusal{"ClaimBusy", Step::Claim, LIBUSB_ERROR_BUSY},
-                                           Refusal{"ClaimAccess", Step::Claim,
-                                                   LIBUSB_ERROR_ACCESS}),
+                         ::testing::Values(Refusal{"OpenAccess", Step::Open, EACCES},
+                                           Refusal{"OpenIo", Step::Open, EIO},
+                                           Refusal{"ClaimBusy", Step::Claim, EBUSY},
+                                           Refusal{"ClaimNotPermitted", Step::Claim, EACCES}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // --- The memories ------------------------------------------------------------

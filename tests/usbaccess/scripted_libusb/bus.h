@@ -38,8 +38,8 @@ struct DeviceRecord {
     UsbTester tester;  // the memories behind the endpoints, and a waiting reply
     FaultPlan inFaults;
     FaultPlan outFaults;
-    int openRefusal = 0;
-    int claimRefusal = 0;
+    int openRefusal = 0;   // errno of the node's open
+    int claimRefusal = 0;  // errno of the claim
 
     const Endpoint* endpoint(uint8_t address) const { return spec.endpoint(address); }
 };

@@ -30,10 +30,10 @@ void failTransfers(DeviceId device, bool in, Fault fault, int times, int skip) {
     (in ? record.inFaults : record.outFaults) = FaultPlan{fault, skip, times};
 }
 
-void refuse(DeviceId device, Step step, int libusbError) {
+void refuse(DeviceId device, Step step, int error) {
     std::lock_guard lock(bus().mutex);
     DeviceRecord& record = bus().record(device);
-    (step == Step::Open ? record.openRefusal : record.claimRefusal) = libusbError;
+    (step == Step::Open ? record.openRefusal : record.claimRefusal) = error;
 }
 
 sim::TesterImage& tester(DeviceId device) {

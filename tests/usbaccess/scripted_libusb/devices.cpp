@@ -2,6 +2,7 @@
 // the kernel driver, with libusb's documented results.
 #include "bus.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 using ksx4::test::scripted_libusb::bus;
@@ -12,6 +13,24 @@ namespace {
 
 bool gone(const libusb_device_handle& handle) {
     return !handle.device->onBus;
+}
+
+// As libusb's Linux backend reports a refused open of the device node.
+int openError(int error) {
+    if (error == EACCES) return LIBUSB_ERROR_ACCESS;
+    if (error == ENOENT) return LIBUSB_ERROR_NO_DEVICE;
+    return LIBUSB_ERROR_IO;
+}
+
+// As it reports a refused claim: with auto-detach it asks usbfs to
+// disconnect the kernel driver and claim in one request, whose errors it
+// maps differently from those of a plain claim.
+int claimError(int error, bool autoDetach) {
+    if (error == EBUSY) return LIBUSB_ERROR_BUSY;
+    if (error == ENODEV) return LIBUSB_ERROR_NO_DEVICE;
+    if (autoDetach && error == EINVAL) return LIBUSB_ERROR_INVALID_PARAM;
+    if (!autoDetach && error == ENOENT) return LIBUSB_ERROR_NOT_FOUND;
+    return LIBUSB_ERROR_OTHER;
 }
 
 }  // namespace
@@ -124,7 +143,7 @@ int libusb_open(libusb_device* device, libusb_device_handle** handle) {
     std::lock_guard lock(bus().mutex);
     libusb_device& opened = bus().device(device, "libusb_open");
     if (!opened.onBus) return LIBUSB_ERROR_NO_DEVICE;
-    if (opened.record->openRefusal != 0) return opened.record->openRefusal;
+    if (opened.record->openRefusal != 0) return openError(opened.record->openRefusal);
     *handle = bus().newHandle(device);  // the handle holds a reference
     ++bus().counters.opens;
     ++bus().counters.openHandles;
@@ -161,7 +180,7 @@ int libusb_claim_interface(libusb_device_handle* handle, int interfaceNumber) {
     DeviceRecord& record = *claiming.device->record;
     if (interfaceNumber != 0) return LIBUSB_ERROR_NOT_FOUND;
     if (gone(claiming)) return LIBUSB_ERROR_NO_DEVICE;
-    if (record.claimRefusal != 0) return record.claimRefusal;
+    if (record.claimRefusal != 0) return claimError(record.claimRefusal, claiming.autoDetach);
     if (!claiming.claimed) {
         if (bus().claimedElsewhere(record, claiming)) return LIBUSB_ERROR_BUSY;
         if (record.kernelDriverBound) {

@@ -73,9 +73,14 @@ void unplug(DeviceId device);
 // direction's earlier plan; PaddedReply does nothing on OUT endpoints.
 void failTransfers(DeviceId device, bool in, Fault fault, int times = 1, int skip = 0);
 
-// From now on, libusb_open (Step::Open) or libusb_claim_interface
-// (Step::Claim) of the device fails with libusbError; 0 lifts the refusal.
-void refuse(DeviceId device, Step step, int libusbError);
+// From now on the system refuses to open the device's node (Step::Open) or
+// to claim its interface (Step::Claim) with the errno; 0 lifts the refusal.
+// libusb_open or libusb_claim_interface then fail as libusb's Linux backend
+// reports that errno: an open only with LIBUSB_ERROR_ACCESS (EACCES),
+// _NO_DEVICE (ENOENT) or _IO, a claim only with LIBUSB_ERROR_BUSY (EBUSY),
+// _NO_DEVICE (ENODEV), _INVALID_PARAM (EINVAL, with auto-detach),
+// _NOT_FOUND (ENOENT, without) or _OTHER; never a claim with _ACCESS.
+void refuse(DeviceId device, Step step, int error);
 
 // The tester's memories as they are now (writes from the host included);
 // valid until the next reset().
