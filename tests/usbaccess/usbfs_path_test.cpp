@@ -6,6 +6,7 @@
 #include "firmware_fixture.h"
 #include "link_library.h"
 #include "sim_folder.h"
+#include "usb_access.h"
 #include "usbfs_fixture.h"
 
 #include "mpusbapi.h"
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -111,7 +113,9 @@ TEST_F(UsbfsPath, HotplugAddAndRemoveAreCountedWhileTheProgramPolls) {
 // --- The connection and the memories ------------------------------------------
 
 TEST_F(UsbfsPath, OneOpenAndClaimServeBothPipesAndTheLastCloseReleases) {
-    bed->plugIn(testerAt(2, 1));
+    DeviceSpec spec = testerAt(2, 1);
+    spec.kernelDriverBound = true;
+    const auto id = bed->plugIn(spec);
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
     EXPECT_EQ(link.openDevice(0), DEVICE_ALREADY_OPENED);
     EXPECT_EQ(serialNumber(link), 1);
@@ -119,9 +123,11 @@ TEST_F(UsbfsPath, OneOpenAndClaimServeBothPipesAndTheLastCloseReleases) {
     EXPECT_EQ(open.opens, 1);
     EXPECT_EQ(open.claims, 1);
     EXPECT_EQ(open.releases, 0);
+    EXPECT_FALSE(bed->kernelDriverBound(id)) << "detached for the claim";
     EXPECT_EQ(link.closeDevice(), OPERATION_SUCCESS);
     EXPECT_EQ(bed->counters().releases, 1);
     EXPECT_EQ(bed->counters().claimedOnTheFly, 0);
+    EXPECT_TRUE(bed->kernelDriverBound(id)) << "given back at the release";
 }
 
 struct EndpointTypes {
@@ -223,6 +229,31 @@ TEST_F(UsbfsPath, ANodeNotOursToOpenIsRefusedWithItsReason) {
     EXPECT_EQ(serialNumber(link), 4);
 }
 
+TEST_F(UsbfsPath, ResetRestartsTheTesterWhichComesBackAtANewAddress) {
+    const auto id = bed->plugIn(testerAt(2, 5));
+    ASSERT_EQ(link.getDeviceCount(), 1);
+    ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+    const uint8_t eraseAll[2] = {0x55, 0x55};  // erase the reports at the next start
+    ASSERT_EQ(link.writeEeprom(114, 2, eraseAll), OPERATION_SUCCESS);
+
+    EXPECT_EQ(link.resetBoard(), OPERATION_SUCCESS);
+    const sim::TesterImage restarted = bed->tester(id);
+    EXPECT_EQ(restarted.eeprom[114], 0);
+    EXPECT_TRUE(std::all_of(restarted.flash.begin() + 0x7500, restarted.flash.begin() + 0x7D00,
+                            [](uint8_t b) { return b == 0xFF; }))
+        << "reports erased at the start";
+    bed->unplug(id);
+    DeviceSpec again = testerDevice(restarted);
+    again.address = 3;
+    bed->plugIn(again);
+    settle();
+
+    EXPECT_EQ(link.getDeviceCount(), 1);
+    ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+    EXPECT_EQ(serialNumber(link), 5);
+    EXPECT_EQ(link.closeDevice(), OPERATION_SUCCESS);
+}
+
 // --- A tester that goes away -------------------------------------------------
 
 TEST_F(UsbfsPath, VanishingMidTransferDropsThePipesAndALaterPlugInWorks) {
@@ -248,6 +279,66 @@ TEST_F(UsbfsPath, VanishingMidTransferDropsThePipesAndALaterPlugInWorks) {
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
     ASSERT_EQ(link.readEeprom(250, 6, bytes), OPERATION_SUCCESS);
     EXPECT_TRUE(std::equal(std::begin(bytes), std::end(bytes), image.eeprom.begin() + 250));
+}
+
+// --- Boot loading ------------------------------------------------------------
+
+TEST_F(UsbfsPath, BootLoadLeavesTheApplicationAreaOfTheFileAndTheBootBlock) {
+    if (!haveTool("gpasm") || !haveTool("srec_cat")) {
+        GTEST_SKIP() << "needs gpasm (Debian gputils) and srec_cat (Debian srecord)";
+    }
+    const std::filesystem::path dir = bed->rootDir();
+    std::string problem;
+    const auto hexFile = assembleFirmware("ksx4_firmware", dir, false, &problem);
+    ASSERT_TRUE(hexFile) << problem;
+    const auto application = applicationAreaBySrecCat(*hexFile, &problem);
+    ASSERT_TRUE(application) << problem;
+
+    const sim::TesterImage image = testerImage(1);
+    const auto id = bed->plugIn(testerDevice(image));
+    ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
+    ASSERT_EQ(link.bootLoad(hexFile->c_str()), OPERATION_SUCCESS);
+    EXPECT_EQ(link.closeDevice(), OPERATION_SUCCESS);
+
+    const sim::TesterImage loaded = bed->tester(id);
+    EXPECT_TRUE(std::equal(loaded.flash.begin(), loaded.flash.begin() + kAppAreaStart,
+                           image.flash.begin()));
+    EXPECT_TRUE(
+        std::equal(application->begin(), application->end(), loaded.flash.begin() + kAppAreaStart));
+    EXPECT_EQ(loaded.eeprom, image.eeprom);
+}
+
+// --- The access library on its own -----------------------------------------------
+
+// A read that finds no reply times out, and libusb discards its URB: the
+// next command's reply must reach the next read, not the discarded one.
+TEST_F(UsbfsTest, ATimedOutReadLeavesNothingBehindForTheNextExchange) {
+    bed->plugIn(testerAt(2, 0x1234));
+    usb::UsbAccess access;
+    const char* tester = "vid_04d8&pid_ffca";
+    ASSERT_EQ(access.deviceCount(tester), 1u);
+    void* out = access.open(0, tester, "\\MCHP_EP1", MPUSB_DIRECTION_WRITE);
+    void* in = access.open(0, tester, "\\MCHP_EP1", MPUSB_DIRECTION_READ);
+    ASSERT_NE(out, MPUSB_INVALID_HANDLE) << access.lastOpenFailure();
+    ASSERT_NE(in, MPUSB_INVALID_HANDLE) << access.lastOpenFailure();
+
+    uint8_t reply[64] = {};
+    uint32_t count = 99;
+    const usb::Outcome timedOut = access.read(in, reply, sizeof reply, &count, 1);
+    EXPECT_EQ(timedOut.result, 0u);
+    EXPECT_EQ(timedOut.error, ETIMEDOUT);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(bed->counters().discards, 1);
+
+    const uint8_t readSerial[5] = {0x04, 2, 254, 0, 0};
+    EXPECT_EQ(access.write(out, readSerial, sizeof readSerial, &count, 1000).result, 1u);
+    EXPECT_EQ(count, sizeof readSerial);
+    ASSERT_EQ(access.read(in, reply, sizeof reply, &count, 1000).result, 1u);
+    ASSERT_EQ(count, 7u);
+    EXPECT_EQ(reply[5] << 8 | reply[6], 0x1234);
+    EXPECT_EQ(access.close(in).result, 1u);
+    EXPECT_EQ(access.close(out).result, 1u);
+    EXPECT_EQ(bed->counters().releases, 1);
 }
 
 }  // namespace

@@ -66,8 +66,10 @@ struct Device {
     UMockdevIoctlBase* handler = nullptr;
     bool present = true;
     bool claimed = false;
+    bool driverBound = false;  // a kernel driver holds interface 0
     int claimRefusal = 0;
     int urbsBeforeVanishing = -1;  // -1: never
+    bool restarting = false;       // the reset reply waits to be reaped
     bool vanished = false;
     std::deque<UMockdevIoctlData*> flying;  // submitted, not yet done (referenced)
     std::deque<UMockdevIoctlData*> done;    // waiting to be reaped (referenced)
@@ -151,7 +153,10 @@ void submit(Testbed::State& state, Device& device, UMockdevIoctlClient* client) 
         std::memcpy(buffer->data, reply->bytes.data(), kept);
         urb.actual_length = static_cast<int>(kept);
         if (reply->bytes.size() > length) urb.status = -EOVERFLOW;
-        if (reply->restart) device.tester.start();
+        if (reply->restart) {
+            device.tester.start();
+            device.restarting = true;
+        }
         device.done.push_back(urbData);
     } else {
         device.flying.push_back(urbData);
@@ -168,6 +173,9 @@ void reap(Device& device, UMockdevIoctlClient* client) {
     umockdev_ioctl_data_set_ptr(pointer, 0, urbData);
     g_object_unref(pointer);
     g_object_unref(urbData);
+    // The tester restarts once its reset reply has left: its node is gone
+    // (it comes back with a new address, see plugIn).
+    if (device.restarting && device.done.empty()) device.vanished = true;
     complete(client, 0, 0);
 }
 
@@ -185,12 +193,37 @@ void discard(Testbed::State& state, Device& device, UMockdevIoctlClient* client)
     complete(client, 0, 0);
 }
 
+// A plain claim fails while a kernel driver holds the interface; the
+// disconnect-and-claim request detaches it first.
 void claim(Testbed::State& state, Device& device, UMockdevIoctlClient* client,
-           unsigned interfaceNumber) {
+           unsigned interfaceNumber, bool detachingDriver) {
     if (interfaceNumber != 0) return complete(client, -1, ENOENT);
     if (device.claimRefusal != 0) return complete(client, -1, device.claimRefusal);
+    if (device.driverBound && !detachingDriver) return complete(client, -1, EBUSY);
+    device.driverBound = false;
     device.claimed = true;
     ++state.counters.claims;
+    complete(client, 0, 0);
+}
+
+// USBDEVFS_CONNECT binds the device's kernel driver to an unclaimed
+// interface again, USBDEVFS_DISCONNECT detaches it.
+void driverRequest(Device& device, UMockdevIoctlClient* client) {
+    UMockdevIoctlData* arg = resolveArg<usbdevfs_ioctl>(client);
+    const auto& request = *reinterpret_cast<usbdevfs_ioctl*>(arg->data);
+    const int code = request.ioctl_code;
+    const int interfaceNumber = request.ifno;
+    g_object_unref(arg);
+    if (interfaceNumber != 0) return complete(client, -1, EINVAL);
+    if (code == static_cast<int>(USBDEVFS_DISCONNECT)) {
+        if (!device.driverBound) return complete(client, -1, ENODATA);
+        device.driverBound = false;
+    } else if (code == static_cast<int>(USBDEVFS_CONNECT)) {
+        if (device.claimed) return complete(client, -1, EBUSY);
+        device.driverBound = device.spec.kernelDriverBound;
+    } else {
+        return complete(client, -1, ENOTTY);
+    }
     complete(client, 0, 0);
 }
 
@@ -218,7 +251,7 @@ gboolean handleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer c
             const unsigned interfaceNumber =
                 reinterpret_cast<usbdevfs_disconnect_claim*>(arg->data)->interface;
             g_object_unref(arg);
-            claim(state, device, client, interfaceNumber);
+            claim(state, device, client, interfaceNumber, true);
             break;
         }
         case USBDEVFS_CLAIMINTERFACE:
@@ -228,7 +261,7 @@ gboolean handleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer c
             std::memcpy(&interfaceNumber, arg->data, sizeof interfaceNumber);
             g_object_unref(arg);
             if (request == USBDEVFS_CLAIMINTERFACE) {
-                claim(state, device, client, interfaceNumber);
+                claim(state, device, client, interfaceNumber, false);
             } else if (interfaceNumber != 0 || !device.claimed) {
                 complete(client, -1, EINVAL);
             } else {
@@ -238,10 +271,18 @@ gboolean handleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer c
             }
             break;
         }
-        case USBDEVFS_GETDRIVER:
-            complete(client, -1, ENODATA);  // no kernel driver is bound
+        case USBDEVFS_GETDRIVER: {
+            UMockdevIoctlData* arg = resolveArg<usbdevfs_getdriver>(client);
+            auto& driver = *reinterpret_cast<usbdevfs_getdriver*>(arg->data);
+            const bool bound = driver.interface == 0 && device.driverBound;
+            if (bound) std::snprintf(driver.driver, sizeof driver.driver, "usbhid");
+            g_object_unref(arg);
+            complete(client, bound ? 0 : -1, bound ? 0 : ENODATA);
             break;
-        case USBDEVFS_IOCTL:  // USBDEVFS_CONNECT after a release: no driver to bind
+        }
+        case USBDEVFS_IOCTL:
+            driverRequest(device, client);
+            break;
         case USBDEVFS_SETCONFIGURATION:
         case USBDEVFS_SETINTERFACE:
         case USBDEVFS_CLEAR_HALT:
@@ -313,6 +354,7 @@ DeviceId Testbed::plugIn(const DeviceSpec& spec) {
     device->tester = UsbTester(spec.tester);
     device->tester.start();
     device->spec.tester.reset();
+    device->driverBound = spec.kernelDriverBound;
     const std::string bus = std::to_string(spec.bus);
     const std::string name = bus + "-" + std::to_string(device->id);
     const std::string busDir = threeDigits(spec.bus) + "/" + threeDigits(spec.address);
@@ -385,10 +427,19 @@ sim::TesterImage Testbed::tester(DeviceId id) {
 
 std::string Testbed::nodeFile(DeviceId id) {
     std::lock_guard lock(state_->mutex);
+    return rootDir() + state_->device(id).node;
+}
+
+bool Testbed::kernelDriverBound(DeviceId id) {
+    std::lock_guard lock(state_->mutex);
+    return state_->device(id).driverBound;
+}
+
+std::string Testbed::rootDir() {
     gchar* root = umockdev_testbed_get_root_dir(state_->bed);
-    std::string file = std::string(root) + state_->device(id).node;
+    std::string dir = root;
     g_free(root);
-    return file;
+    return dir;
 }
 
 Counters Testbed::counters() {

@@ -41,7 +41,9 @@ class Testbed {
     static bool preloaded();
 
     // The device appears in sysfs and udev with an "add" event; a tester
-    // starts. Throws std::invalid_argument on an address in use.
+    // starts. Throws std::invalid_argument on an address in use. A tester
+    // that sent its reset reply restarts and its node goes away; it comes
+    // back as a new device (unplug, then plugIn with the tester's image).
     DeviceId plugIn(const DeviceSpec& spec);
     // A "remove" event, and the device leaves sysfs; ioctls on its open
     // node fail with ENODEV from now on.
@@ -54,9 +56,14 @@ class Testbed {
 
     // The tester's memories as they are now (a copy).
     sim::TesterImage tester(DeviceId device);
+    // Whether the kernel driver of a spec with kernelDriverBound holds the
+    // interface now (it is detached for a claim, bound again after).
+    bool kernelDriverBound(DeviceId device);
     // The file behind the device's node, as the test bed holds it.
     std::string nodeFile(DeviceId device);
     Counters counters();
+    // The test bed's folder (removed with it): room for a test's files.
+    std::string rootDir();
     // Requests the handler did not know, as "0x%08lx" (answered ENOTTY).
     std::vector<std::string> unknownRequests();
 
