@@ -160,5 +160,36 @@ TEST(ScriptedLibusb, HotplugEnumeratesThenDeliversMatchingEventsWhenHandled) {
     EXPECT_EQ(once.events.size(), 1u) << "deregistered after returning 1";
 }
 
+// libusb's synchronous transfers wait by handling its events, so a hotplug
+// callback may run inside one, on the transferring thread.
+TEST(ScriptedLibusb, ASynchronousTransferDeliversWaitingHotplugEvents) {
+    usb::reset(true);
+    usb::plugIn(usb::testerDevice(sim::blankTester(false, 1)));
+    libusb_context* context = nullptr;
+    ASSERT_EQ(libusb_init(&context), LIBUSB_SUCCESS);
+    libusb_device* device = onlyDevice(context);
+    libusb_device_handle* handle = nullptr;
+    ASSERT_EQ(libusb_open(device, &handle), LIBUSB_SUCCESS);
+    ASSERT_EQ(libusb_claim_interface(handle, 0), LIBUSB_SUCCESS);
+    usb::DeviceSpec other = usb::testerDevice(sim::blankTester(false, 2));
+    other.address = 3;
+    const auto second = usb::plugIn(other);
+    Heard testers;
+    ASSERT_EQ(registerFor(context, 0xFFCA, testers), LIBUSB_SUCCESS);
+    ASSERT_EQ(testers.events.size(), 2u) << "enumerated during registration";
+
+    usb::unplug(second);
+    unsigned char readByte[5] = {0x04, 1, 0x10, 0, 0};
+    int sent = 0;
+    EXPECT_EQ(libusb_bulk_transfer(handle, 0x01, readByte, 5, &sent, 100), LIBUSB_SUCCESS);
+    ASSERT_EQ(testers.events.size(), 4u) << "the arrival queued before, then the removal";
+    EXPECT_EQ(testers.events.back(), LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT);
+
+    libusb_release_interface(handle, 0);
+    libusb_close(handle);
+    libusb_unref_device(device);
+    libusb_exit(context);
+}
+
 }  // namespace
 }  // namespace ksx4::test

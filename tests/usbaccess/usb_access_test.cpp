@@ -204,6 +204,24 @@ TEST(UsbAccessOverScriptedLibusb, ATesterAtTheAddressOfAGoneOneGetsItsOwnHandle)
     EXPECT_EQ(reply[5], 0x5A);
 }
 
+// libusb may call the hotplug callback inside a transfer (its wait handles
+// events): the gone tester is let go there and then, and the count follows.
+TEST(UsbAccessOverScriptedLibusb, AnUnplugHeardDuringATransferIsCounted) {
+    plugInTester();
+    scripted::DeviceSpec other = scripted::testerDevice(sim::blankTester(false, 2));
+    other.address = 3;
+    const auto second = scripted::plugIn(other);
+    usb::UsbAccess access(readTestClock);
+    ASSERT_EQ(access.deviceCount(kTesterSelection), 2u);
+    const Pipes pipes(access);
+    scripted::unplug(second);
+
+    uint32_t count = 0;
+    ASSERT_EQ(access.write(pipes.out, kReadEepromByte, 5, &count, 1000).error, 0);
+    EXPECT_EQ(scripted::counters().liveDevices, 1) << "let go during the transfer";
+    EXPECT_EQ(access.deviceCount(kTesterSelection), 1u);
+}
+
 TEST(UsbAccessWithoutHotplug, CountIsAnEnumerationKeptFor100Milliseconds) {
     scripted::reset(false);
     const auto id = scripted::plugIn(scripted::testerDevice(sim::blankTester(false, 1)));

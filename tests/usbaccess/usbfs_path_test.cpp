@@ -12,6 +12,7 @@
 #include "mpusbapi.h"
 
 #include <gtest/gtest.h>
+#include <libusb.h>
 
 #include <dlfcn.h>
 #include <linux/capability.h>
@@ -339,6 +340,49 @@ TEST_F(UsbfsTest, ATimedOutReadLeavesNothingBehindForTheNextExchange) {
     EXPECT_EQ(access.close(in).result, 1u);
     EXPECT_EQ(access.close(out).result, 1u);
     EXPECT_EQ(bed->counters().releases, 1);
+}
+
+// What the scripted libusb takes from the real one: a synchronous transfer
+// waits by handling libusb's events, so hotplug callbacks run inside it, on
+// the transferring thread.
+int hearRemoval(libusb_context*, libusb_device*, libusb_hotplug_event event, void* heard) {
+    static_cast<std::vector<int>*>(heard)->push_back(event);
+    return 0;
+}
+
+TEST_F(UsbfsTest, RealLibusbCallsHotplugCallbacksInsideASynchronousTransfer) {
+    bed->plugIn(testerAt(2, 1));
+    const auto second = bed->plugIn(testerAt(3, 2));
+    libusb_context* context = nullptr;
+    ASSERT_EQ(libusb_init(&context), 0);
+    libusb_device_handle* handle = nullptr;
+    libusb_device** list = nullptr;
+    const ssize_t size = libusb_get_device_list(context, &list);
+    for (ssize_t i = 0; i < size; ++i)
+        if (libusb_get_device_address(list[i]) == 2 && libusb_open(list[i], &handle) != 0)
+            handle = nullptr;
+    libusb_free_device_list(list, 1);
+    ASSERT_NE(handle, nullptr);
+    ASSERT_EQ(libusb_claim_interface(handle, 0), 0);
+    std::vector<int> heard;
+    libusb_hotplug_callback_handle callback = 0;
+    ASSERT_EQ(libusb_hotplug_register_callback(context, LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT, 0, 0x04D8,
+                                               0xFFCA, LIBUSB_HOTPLUG_MATCH_ANY, hearRemoval,
+                                               &heard, &callback),
+              0);
+
+    bed->unplug(second);
+    settle();
+    EXPECT_TRUE(heard.empty()) << "queued until libusb handles its events";
+    unsigned char readSerial[5] = {0x04, 2, 254, 0, 0};
+    int sent = 0;
+    EXPECT_EQ(libusb_bulk_transfer(handle, 0x01, readSerial, 5, &sent, 1000), 0);
+    EXPECT_EQ(heard, std::vector<int>{LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT});
+
+    libusb_hotplug_deregister_callback(context, callback);
+    libusb_release_interface(handle, 0);
+    libusb_close(handle);
+    libusb_exit(context);
 }
 
 }  // namespace

@@ -87,6 +87,10 @@ struct UsbAccess::Watch {
     DeviceSelection selection;
     bool hotplug = false;
     libusb_hotplug_callback_handle callback = 0;
+    // libusb calls onHotplug from whichever thread handles its events, and
+    // a synchronous transfer (run without mutex_) handles them too, as does
+    // deviceCount (with mutex_ held): present has a lock of its own.
+    std::mutex presentLock;
     std::set<libusb_device*> present;  // referenced while present
     uint32_t cachedCount = 0;
     int64_t cachedAtNs = 0;
@@ -148,6 +152,7 @@ libusb_context* UsbAccess::context() {
 int UsbAccess::onHotplug(libusb_context*, libusb_device* device, libusb_hotplug_event event,
                          void* watchPointer) {
     auto& watch = *static_cast<Watch*>(watchPointer);
+    std::lock_guard lock(watch.presentLock);
     if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED) {
         if (watch.present.insert(device).second) libusb_ref_device(device);
     } else if (watch.present.erase(device) > 0) {
@@ -194,6 +199,7 @@ uint32_t UsbAccess::deviceCount(const char* selectionText) {
     if (watch.hotplug) {
         timeval noWait{0, 0};
         libusb_handle_events_timeout_completed(context_, &noWait, nullptr);
+        std::lock_guard presentLock(watch.presentLock);
         return static_cast<uint32_t>(watch.present.size());
     }
     const int64_t now = clock_();

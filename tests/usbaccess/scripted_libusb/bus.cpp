@@ -54,6 +54,13 @@ libusb_context* Bus::newContext() {
     return pointer;
 }
 
+std::vector<libusb_context*> Bus::liveContexts() const {
+    std::vector<libusb_context*> live;
+    for (const auto& [pointer, context] : contexts_)
+        if (context->alive) live.push_back(pointer);
+    return live;
+}
+
 libusb_context* Bus::defaultContext() {
     if (defaultContext_ == nullptr || !defaultContext_->alive) {
         defaultContext_ = newContext();

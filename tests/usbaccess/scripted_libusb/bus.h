@@ -113,6 +113,7 @@ class Bus {
 
     libusb_context* newContext();
     libusb_context* defaultContext();
+    std::vector<libusb_context*> liveContexts() const;
 
     // The device object arrives on the bus at the address, with an arrival
     // event; it leaves with a removal event.
@@ -155,6 +156,13 @@ class Bus {
 
 // The process's bus.
 Bus& bus();
+
+// Delivers the hotplug events waiting in every context (takes the bus's
+// lock; call it unlocked). A synchronous transfer does this while it waits,
+// as libusb's does: its event handling is libusb_handle_events'. (Here the
+// contexts share the bus's devices, so a transfer handles every context's
+// events, where libusb handles those of the handle's context.)
+void deliverPendingEvents();
 
 // A call no real libusb would survive: the message goes to stderr and the
 // process aborts, which fails the test that made it.

@@ -1,6 +1,7 @@
 // Hotplug: callbacks per context, arrivals and removals queued as they
 // happen and delivered by libusb_handle_events*, which never waits (nothing
-// could happen on this bus while it did).
+// could happen on this bus while it did), and by synchronous transfers,
+// which handle libusb's events while they wait.
 //
 // As with libusb, the callbacks an event reaches are chosen when it is
 // delivered: a callback registered with LIBUSB_HOTPLUG_ENUMERATE after a
@@ -72,6 +73,19 @@ int deliverEvents(libusb_context* given) {
 }
 
 }  // namespace
+
+namespace ksx4::test::scripted_libusb {
+
+void deliverPendingEvents() {
+    std::vector<libusb_context*> contexts;
+    {
+        std::lock_guard lock(bus().mutex);
+        contexts = bus().liveContexts();
+    }
+    for (libusb_context* context : contexts) deliverEvents(context);
+}
+
+}  // namespace ksx4::test::scripted_libusb
 
 extern "C" {
 

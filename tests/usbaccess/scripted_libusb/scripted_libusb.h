@@ -60,7 +60,8 @@ struct TransferRecord {
 void reset(bool hotplug = true);
 
 // The device arrives on the bus (an arrival event for hotplug callbacks,
-// delivered by the next libusb_handle_events* call).
+// delivered by the next libusb_handle_events* call or synchronous transfer,
+// on the thread that makes it).
 DeviceId plugIn(const DeviceSpec& spec);
 
 // The device leaves the bus (a removal event); its open handles fail every

@@ -72,14 +72,20 @@ int transfer(libusb_device_handle& handle, unsigned char endpoint, bool interrup
 int recordedTransfer(libusb_device_handle* handle, unsigned char endpoint, bool interrupt,
                      unsigned char* data, int length, int* transferred, unsigned timeout,
                      const char* call) {
-    std::lock_guard lock(bus().mutex);
-    libusb_device_handle& checked = bus().handle(handle, call);
-    int count = 0;
-    const int result = transfer(checked, endpoint, interrupt, data, length, count);
-    if (transferred) *transferred = count;
-    ++bus().counters.transfers;
-    bus().transfers.push_back(TransferRecord{checked.device->record->id, endpoint, interrupt,
-                                             length, result, count, timeout});
+    int result = 0;
+    {
+        std::lock_guard lock(bus().mutex);
+        libusb_device_handle& checked = bus().handle(handle, call);
+        int count = 0;
+        result = transfer(checked, endpoint, interrupt, data, length, count);
+        if (transferred) *transferred = count;
+        ++bus().counters.transfers;
+        bus().transfers.push_back(TransferRecord{checked.device->record->id, endpoint, interrupt,
+                                                 length, result, count, timeout});
+    }
+    // Waiting for the transfer handles libusb's events: hotplug callbacks
+    // run on the transferring thread.
+    deliverPendingEvents();
     return result;
 }
 
