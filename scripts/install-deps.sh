@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev libusb-1.0-0-dev
   python3 python3-xlrd
   gputils srecord
+  umockdev libumockdev-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
   help2man dpkg-dev file lintian desktop-file-utils appstream
