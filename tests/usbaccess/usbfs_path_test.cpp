@@ -257,12 +257,24 @@ TEST_F(UsbfsPath, ResetRestartsTheTesterWhichComesBackAtANewAddress) {
 
 // --- A tester that goes away -------------------------------------------------
 
-TEST_F(UsbfsPath, VanishingMidTransferDropsThePipesAndALaterPlugInWorks) {
+struct Vanishing {
+    const char* name;
+    int urbsBefore;
+    bool inFlight;
+};
+
+void PrintTo(const Vanishing& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class VanishingTester : public UsbfsPath, public ::testing::WithParamInterface<Vanishing> {};
+
+TEST_P(VanishingTester, DropsThePipesAndALaterPlugInWorks) {
     const sim::TesterImage image = testerImage(3);
     const auto id = bed->plugIn(testerDevice(image));
     ASSERT_EQ(link.getDeviceCount(), 1);
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
-    bed->vanishAfter(id, 1);  // the command goes out, the reply never comes
+    bed->vanishAfter(id, GetParam().urbsBefore, GetParam().inFlight);
 
     uint8_t bytes[6] = {};
     EXPECT_EQ(link.readEeprom(250, 6, bytes), OPERATION_FAILURE);
@@ -281,6 +293,12 @@ TEST_F(UsbfsPath, VanishingMidTransferDropsThePipesAndALaterPlugInWorks) {
     ASSERT_EQ(link.readEeprom(250, 6, bytes), OPERATION_SUCCESS);
     EXPECT_TRUE(std::equal(std::begin(bytes), std::end(bytes), image.eeprom.begin() + 250));
 }
+
+INSTANTIATE_TEST_SUITE_P(MidTransfer, VanishingTester,
+                         ::testing::Values(Vanishing{"AtTheCommand", 0, false},
+                                           Vanishing{"BeforeTheReplyIsAskedFor", 1, false},
+                                           Vanishing{"WhileTheReplyIsAwaited", 1, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- Boot loading ------------------------------------------------------------
 

@@ -69,7 +69,8 @@ struct Device {
     bool driverBound = false;  // a kernel driver holds interface 0
     int claimRefusal = 0;
     int urbsBeforeVanishing = -1;  // -1: never
-    bool restarting = false;       // the reset reply waits to be reaped
+    bool vanishInFlight = false;
+    bool restarting = false;  // the reset reply waits to be reaped
     bool vanished = false;
     std::deque<UMockdevIoctlData*> flying;  // submitted, not yet done (referenced)
     std::deque<UMockdevIoctlData*> done;    // waiting to be reaped (referenced)
@@ -123,8 +124,16 @@ void submit(Testbed::State& state, Device& device, UMockdevIoctlClient* client) 
         g_object_unref(urbData);
         complete(client, -1, error);
     };
-    if (device.urbsBeforeVanishing == 0) device.vanished = true;
-    if (device.urbsBeforeVanishing > 0) --device.urbsBeforeVanishing;
+    const bool vanishing = device.urbsBeforeVanishing == 0;
+    if (device.urbsBeforeVanishing >= 0) --device.urbsBeforeVanishing;
+    if (vanishing && device.vanishInFlight) {
+        device.vanished = true;
+        urb.status = -ESHUTDOWN;
+        urb.actual_length = 0;
+        device.done.push_back(urbData);
+        return complete(client, 0, 0);
+    }
+    if (vanishing) device.vanished = true;
     if (device.vanished) return fail(ENODEV);
     const Endpoint* endpoint = device.spec.endpoint(urb.endpoint);
     if (!endpoint) return fail(ENOENT);
@@ -408,9 +417,10 @@ void Testbed::unplug(DeviceId id) {
     umockdev_testbed_remove_device(state_->bed, syspath.c_str());
 }
 
-void Testbed::vanishAfter(DeviceId id, int urbs) {
+void Testbed::vanishAfter(DeviceId id, int urbs, bool inFlight) {
     std::lock_guard lock(state_->mutex);
     state_->device(id).urbsBeforeVanishing = urbs;
+    state_->device(id).vanishInFlight = inFlight;
 }
 
 void Testbed::refuseClaim(DeviceId id, int error) {

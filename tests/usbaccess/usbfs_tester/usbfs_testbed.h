@@ -48,9 +48,12 @@ class Testbed {
     // A "remove" event, and the device leaves sysfs; ioctls on its open
     // node fail with ENODEV from now on.
     void unplug(DeviceId device);
-    // After `urbs` more submitted URBs, every request on the device's node
-    // fails with ENODEV (the device is gone; its udev removal is unplug).
-    void vanishAfter(DeviceId device, int urbs);
+    // After `urbs` more submitted URBs the device is gone: every request
+    // on its node fails with ENODEV (its udev removal is unplug). The next
+    // URB is refused at its submission, or (inFlight) taken and then ended
+    // with -ESHUTDOWN, as the host controller ends the URBs of a device
+    // that went while they waited.
+    void vanishAfter(DeviceId device, int urbs, bool inFlight = false);
     // The interface claim fails with the errno from now on; 0 lifts it.
     void refuseClaim(DeviceId device, int error);
 
