@@ -4,6 +4,7 @@
 // keep process-wide state.
 #include "firmware_fixture.h"
 #include "link_library.h"
+#include "link_path_checks.h"
 #include "scripted_libusb.h"
 #include "sim_folder.h"
 
@@ -24,20 +25,6 @@ using usb::DeviceSpec;
 using usb::Fault;
 using usb::Step;
 
-constexpr uint32_t kEepromSize = 256;
-constexpr uint32_t kFlashSize = 0x8000;
-constexpr uint32_t kAppAreaStart = 0x0800;
-
-// A sample tester with the serial number and a boot block of its own.
-sim::TesterImage testerImage(uint16_t serial) {
-    sim::SampleOptions options;
-    options.serial = serial;
-    sim::TesterImage image = sim::sampleTester(options);
-    for (uint32_t a = 0; a < kAppAreaStart; ++a)
-        image.flash[a] = static_cast<uint8_t>(a * 7 + serial);
-    return image;
-}
-
 DeviceSpec testerAt(uint8_t bus, uint8_t address, uint16_t serial) {
     DeviceSpec spec = usb::testerDevice(testerImage(serial));
     spec.bus = bus;
@@ -51,12 +38,6 @@ DeviceSpec otherDevice(uint16_t vendor, uint16_t product, uint8_t address) {
     spec.product = product;
     spec.address = address;
     return spec;
-}
-
-uint16_t serialNumber(const LinkLibrary& link) {
-    uint8_t bytes[2] = {};
-    EXPECT_EQ(link.readEeprom(254, 2, bytes), OPERATION_SUCCESS);
-    return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
 class LibusbPath : public ::testing::Test {
@@ -196,12 +177,7 @@ TEST_F(LibusbPath, WholeMemoriesReadAsTheTesterHoldsThemOverBulkEndpointOne) {
     const sim::TesterImage image = testerImage(7);
     usb::plugIn(usb::testerDevice(image));
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
-    std::vector<uint8_t> eeprom(kEepromSize);
-    std::vector<uint8_t> flash(kFlashSize);
-    EXPECT_EQ(link.readEeprom(0, kEepromSize, eeprom.data()), OPERATION_SUCCESS);
-    EXPECT_EQ(link.readFlash(0, kFlashSize, flash.data()), OPERATION_SUCCESS);
-    EXPECT_TRUE(std::equal(eeprom.begin(), eeprom.end(), image.eeprom.begin()));
-    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), image.flash.begin()));
+    expectWholeMemories(link, image);
 
     const auto records = usb::transfers();
     ASSERT_EQ(records.size() % 2, 0u);
@@ -217,12 +193,7 @@ TEST_F(LibusbPath, EepromWriteLandsInTheTester) {
     const sim::TesterImage image = testerImage(1);
     const auto id = usb::plugIn(usb::testerDevice(image));
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
-    const uint8_t name[16] = {'P', 'u', 'm', 'p', ' ', 'S', 't', 'a',
-                              't', 'i', 'o', 'n', ' ', '1', '2', ' '};
-    EXPECT_EQ(link.writeEeprom(100, 16, name), OPERATION_SUCCESS);
-
-    std::array<uint8_t, kEepromSize> expected = image.eeprom;
-    std::copy(std::begin(name), std::end(name), expected.begin() + 100);
+    const auto expected = writeLocationName(link, image);
     EXPECT_EQ(usb::tester(id).eeprom, expected);
 }
 
@@ -239,16 +210,6 @@ TEST_F(LibusbPath, EraseFlashErasesTheApplicationAreaOnly) {
     EXPECT_TRUE(std::all_of(now.flash.begin() + kAppAreaStart, now.flash.end(),
                             [](uint8_t b) { return b == 0xFF; }));
     EXPECT_EQ(now.eeprom, image.eeprom);
-}
-
-struct EndpointTypes {
-    const char* name;
-    uint8_t out;
-    uint8_t in;
-};
-
-void PrintTo(const EndpointTypes& c, std::ostream* out) {
-    *out << c.name;
 }
 
 class EndpointType : public LibusbPath, public ::testing::WithParamInterface<EndpointTypes> {};
@@ -395,29 +356,20 @@ INSTANTIATE_TEST_SUITE_P(
 class LibusbBootLoad : public SimFolderTest {};  // for its folder
 
 TEST_F(LibusbBootLoad, LeavesTheApplicationAreaOfTheFileAndTheBootBlock) {
-    if (!haveTool("gpasm") || !haveTool("srec_cat")) {
-        GTEST_SKIP() << "needs gpasm (Debian gputils) and srec_cat (Debian srecord)";
-    }
-    std::string problem;
-    const auto hexFile = assembleFirmware("ksx4_firmware", dir, false, &problem);
-    ASSERT_TRUE(hexFile) << problem;
-    const auto application = applicationAreaBySrecCat(*hexFile, &problem);
-    ASSERT_TRUE(application) << problem;
+    std::string reason;
+    bool failed = false;
+    const auto firmware = testFirmware(dir, &reason, &failed);
+    ASSERT_FALSE(failed) << reason;
+    if (!firmware) GTEST_SKIP() << reason;
 
     usb::reset(true);
     const sim::TesterImage image = testerImage(1);
     const auto id = usb::plugIn(usb::testerDevice(image));
     auto link = LinkLibrary::load();
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
-    ASSERT_EQ(link.bootLoad(hexFile->c_str()), OPERATION_SUCCESS);
+    ASSERT_EQ(link.bootLoad(firmware->hexFile.c_str()), OPERATION_SUCCESS);
     EXPECT_EQ(link.closeDevice(), OPERATION_SUCCESS);
-
-    const sim::TesterImage& loaded = usb::tester(id);
-    EXPECT_TRUE(std::equal(loaded.flash.begin(), loaded.flash.begin() + kAppAreaStart,
-                           image.flash.begin()));
-    EXPECT_TRUE(
-        std::equal(application->begin(), application->end(), loaded.flash.begin() + kAppAreaStart));
-    EXPECT_EQ(loaded.eeprom, image.eeprom);
+    expectLoaded(*firmware, image, usb::tester(id));
 }
 
 }  // namespace

@@ -3,9 +3,8 @@
 // libusb-1.0 with its Linux backend (udev, sysfs, usbfs ioctls), and testers
 // on an emulated usbfs. Each test runs in a process of its own, since all
 // three keep process-wide state.
-#include "firmware_fixture.h"
 #include "link_library.h"
-#include "sim_folder.h"
+#include "link_path_checks.h"
 #include "usb_access.h"
 #include "usbfs_fixture.h"
 
@@ -31,30 +30,10 @@
 namespace ksx4::test {
 namespace {
 
-constexpr uint32_t kEepromSize = 256;
-constexpr uint32_t kFlashSize = 0x8000;
-constexpr uint32_t kAppAreaStart = 0x0800;
-
-// A sample tester with the serial number and a boot block of its own.
-sim::TesterImage testerImage(uint16_t serial) {
-    sim::SampleOptions options;
-    options.serial = serial;
-    sim::TesterImage image = sim::sampleTester(options);
-    for (uint32_t a = 0; a < kAppAreaStart; ++a)
-        image.flash[a] = static_cast<uint8_t>(a * 7 + serial);
-    return image;
-}
-
 DeviceSpec testerAt(uint8_t address, uint16_t serial) {
     DeviceSpec spec = testerDevice(testerImage(serial));
     spec.address = address;
     return spec;
-}
-
-uint16_t serialNumber(const LinkLibrary& link) {
-    uint8_t bytes[2] = {};
-    EXPECT_EQ(link.readEeprom(254, 2, bytes), OPERATION_SUCCESS);
-    return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
 class UsbfsPath : public UsbfsTest {
@@ -131,16 +110,6 @@ TEST_F(UsbfsPath, OneOpenAndClaimServeBothPipesAndTheLastCloseReleases) {
     EXPECT_TRUE(bed->kernelDriverBound(id)) << "given back at the release";
 }
 
-struct EndpointTypes {
-    const char* name;
-    uint8_t out;
-    uint8_t in;
-};
-
-void PrintTo(const EndpointTypes& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class WholeMemories : public UsbfsPath, public ::testing::WithParamInterface<EndpointTypes> {};
 
 TEST_P(WholeMemories, ReadAsTheTesterHoldsThem) {
@@ -149,12 +118,7 @@ TEST_P(WholeMemories, ReadAsTheTesterHoldsThem) {
     spec.endpoints = {{0x01, GetParam().out}, {0x81, GetParam().in}};
     bed->plugIn(spec);
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
-    std::vector<uint8_t> eeprom(kEepromSize);
-    std::vector<uint8_t> flash(kFlashSize);
-    EXPECT_EQ(link.readEeprom(0, kEepromSize, eeprom.data()), OPERATION_SUCCESS);
-    EXPECT_EQ(link.readFlash(0, kFlashSize, flash.data()), OPERATION_SUCCESS);
-    EXPECT_TRUE(std::equal(eeprom.begin(), eeprom.end(), image.eeprom.begin()));
-    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), image.flash.begin()));
+    expectWholeMemories(link, image);
     EXPECT_EQ(bed->counters().discards, 0) << "no transfer timed out";
 }
 
@@ -169,12 +133,7 @@ TEST_F(UsbfsPath, EepromWriteLandsInTheTester) {
     const sim::TesterImage image = testerImage(1);
     const auto id = bed->plugIn(testerDevice(image));
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
-    const uint8_t name[16] = {'P', 'u', 'm', 'p', ' ', 'S', 't', 'a',
-                              't', 'i', 'o', 'n', ' ', '1', '2', ' '};
-    EXPECT_EQ(link.writeEeprom(100, 16, name), OPERATION_SUCCESS);
-
-    std::array<uint8_t, kEepromSize> expected = image.eeprom;
-    std::copy(std::begin(name), std::end(name), expected.begin() + 100);
+    const auto expected = writeLocationName(link, image);
     EXPECT_EQ(bed->tester(id).eeprom, expected);
 }
 
@@ -303,28 +262,18 @@ INSTANTIATE_TEST_SUITE_P(MidTransfer, VanishingTester,
 // --- Boot loading ------------------------------------------------------------
 
 TEST_F(UsbfsPath, BootLoadLeavesTheApplicationAreaOfTheFileAndTheBootBlock) {
-    if (!haveTool("gpasm") || !haveTool("srec_cat")) {
-        GTEST_SKIP() << "needs gpasm (Debian gputils) and srec_cat (Debian srecord)";
-    }
-    const std::filesystem::path dir = bed->rootDir();
-    std::string problem;
-    const auto hexFile = assembleFirmware("ksx4_firmware", dir, false, &problem);
-    ASSERT_TRUE(hexFile) << problem;
-    const auto application = applicationAreaBySrecCat(*hexFile, &problem);
-    ASSERT_TRUE(application) << problem;
+    std::string reason;
+    bool failed = false;
+    const auto firmware = testFirmware(bed->rootDir(), &reason, &failed);
+    ASSERT_FALSE(failed) << reason;
+    if (!firmware) GTEST_SKIP() << reason;
 
     const sim::TesterImage image = testerImage(1);
     const auto id = bed->plugIn(testerDevice(image));
     ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
-    ASSERT_EQ(link.bootLoad(hexFile->c_str()), OPERATION_SUCCESS);
+    ASSERT_EQ(link.bootLoad(firmware->hexFile.c_str()), OPERATION_SUCCESS);
     EXPECT_EQ(link.closeDevice(), OPERATION_SUCCESS);
-
-    const sim::TesterImage loaded = bed->tester(id);
-    EXPECT_TRUE(std::equal(loaded.flash.begin(), loaded.flash.begin() + kAppAreaStart,
-                           image.flash.begin()));
-    EXPECT_TRUE(
-        std::equal(application->begin(), application->end(), loaded.flash.begin() + kAppAreaStart));
-    EXPECT_EQ(loaded.eeprom, image.eeprom);
+    expectLoaded(*firmware, image, bed->tester(id));
 }
 
 // --- The access library on its own -----------------------------------------------
