@@ -159,7 +159,7 @@ void submit(Testbed::State& state, Device& device, UMockdevIoctlClient* client) 
         device.done.push_back(urbData);
     } else if (auto reply = device.tester.replyIn(false, endpoint->maxPacketSize)) {
         const size_t kept = std::min(reply->bytes.size(), length);
-        std::memcpy(buffer->data, reply->bytes.data(), kept);
+        if (kept > 0) std::memcpy(buffer->data, reply->bytes.data(), kept);
         urb.actual_length = static_cast<int>(kept);
         if (reply->bytes.size() > length) urb.status = -EOVERFLOW;
         if (reply->restart) {
