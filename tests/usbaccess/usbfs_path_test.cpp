@@ -30,8 +30,9 @@
 namespace ksx4::test {
 namespace {
 
-DeviceSpec testerAt(uint8_t address, uint16_t serial) {
+DeviceSpec testerAt(uint8_t address, uint16_t serial, uint8_t bus = 1) {
     DeviceSpec spec = testerDevice(testerImage(serial));
+    spec.bus = bus;
     spec.address = address;
     return spec;
 }
@@ -70,6 +71,18 @@ TEST_P(DeviceCount, CountsTestersOnly) {
 
 INSTANTIATE_TEST_SUITE_P(Usbfs, DeviceCount, ::testing::Values(0, 1, 2),
                          [](const auto& info) { return std::to_string(info.param) + "Testers"; });
+
+TEST_F(UsbfsPath, InstancesGoByBusThenAddressWhateverOrderLibusbListsThem) {
+    bed->plugIn(testerAt(1, 3, 2));
+    bed->plugIn(testerAt(9, 2));
+    bed->plugIn(testerAt(4, 1));
+    ASSERT_EQ(link.getDeviceCount(), 3);
+    for (uint32_t instance = 0; instance < 3; ++instance) {
+        ASSERT_EQ(link.openDevice(instance), OPERATION_SUCCESS) << instance;
+        EXPECT_EQ(serialNumber(link), instance + 1) << "instance " << instance;
+        EXPECT_EQ(link.closeDevice(), OPERATION_SUCCESS);
+    }
+}
 
 TEST_F(UsbfsPath, HotplugAddAndRemoveAreCountedWhileTheProgramPolls) {
     EXPECT_EQ(link.getDeviceCount(), 0);  // the program's first poll: nothing there
