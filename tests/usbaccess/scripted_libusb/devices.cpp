@@ -199,8 +199,10 @@ int libusb_release_interface(libusb_device_handle* handle, int interfaceNumber) 
     std::lock_guard lock(bus().mutex);
     libusb_device_handle& releasing = bus().handle(handle, "libusb_release_interface");
     if (interfaceNumber != 0 || !releasing.claimed) return LIBUSB_ERROR_NOT_FOUND;
-    releasing.claimed = false;
+    // As libusb: a release the system refuses leaves the interface claimed
+    // (until libusb_close).
     if (gone(releasing)) return LIBUSB_ERROR_NO_DEVICE;
+    releasing.claimed = false;
     if (releasing.autoDetach && releasing.detachedDriver) {
         releasing.device->record->kernelDriverBound = true;
         releasing.detachedDriver = false;
