@@ -49,11 +49,13 @@ class EngineeringCommandTest : public ::testing::Test {
         EXPECT_TRUE(sim::writeTester(simDir, 1, sim::blankTester(false, 1001)));
     }
 
-    int run(const QStringList& arguments, const std::string& input = {}) {
+    int run(const QStringList& arguments, const std::string& input = {},
+            const std::string& gpibLibrary = "libgpib.so.0") {
         std::istringstream in(input);
         CtlContext context{
             in,    stdoutText, stderrText,
             clock, link,       [this](std::chrono::milliseconds wait) { clock.advance(wait); }};
+        context.gpibLibrary = gpibLibrary;
         return runKsx4ctl(arguments, context);
     }
     sim::TesterImage tester() const {
@@ -170,6 +172,37 @@ TEST_F(EngineeringCommandTest, NoiseTestPassesOrFailsWithItsExitStatus) {
     stderrText.str({});
     EXPECT_EQ(run({"engineering", "noise-test"}), kExitFailed);
     EXPECT_THAT(errors(), HasSubstr("Error: Calibration test problem\n\n\n\nExiting Program"));
+}
+
+// The GPIB failure text breaks its last line with two bare CRs: on a
+// terminal they would put "I'm quitting!" over the ibcnt line.
+TEST_F(EngineeringCommandTest, GpibFailureKeepsEveryLineAndVerboseNamesWhy) {
+    EXPECT_EQ(run({"engineering", "noise-test", "--verbose"}, noiseTestInput("y"),
+                  "/nonexistent/libgpib.so.0"),
+              kExitFailed);
+
+    EXPECT_THAT(errors(), HasSubstr("iberr = ENEB <No GPIB board>\nibcnt = 0x0\n\nI'm quitting!"));
+    EXPECT_EQ(errors().find('\r'), std::string::npos);
+    EXPECT_THAT(errors(),
+                HasSubstr("\nksx4ctl: GPIB library: none loaded (/nonexistent/libgpib.so.0"));
+    EXPECT_EQ(errors().back(), '\n');
+    EXPECT_EQ(errors().find("ksx4ctl: GPIB library"), errors().rfind("ksx4ctl: "));
+}
+
+// The last line of a verbose run names the GPIB library bound, or says why
+// none was.
+TEST_F(EngineeringCommandTest, VerboseEndsByNamingTheGpibLibrary) {
+    const auto lastLine = [this] {
+        const std::string err = errors();
+        return err.substr(err.rfind('\n', err.size() - 2) + 1);
+    };
+    EXPECT_EQ(run({"engineering", "noise-test", "--verbose"}, noiseTestInput("y")), kExitDone);
+    EXPECT_THAT(lastLine(),
+                ::testing::MatchesRegex("ksx4ctl: GPIB library: /.*/libgpib\\.so\\.0\n"));
+
+    stderrText.str({});
+    EXPECT_EQ(run({"engineering", "read", "--verbose"}), kExitDone);
+    EXPECT_EQ(lastLine(), "ksx4ctl: GPIB library: none loaded (engineering read uses no GPIB)\n");
 }
 
 }  // namespace

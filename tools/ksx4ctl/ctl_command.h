@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <iosfwd>
+#include <string>
 
 namespace ksx4 {
 class Clock;
@@ -27,6 +28,9 @@ struct CtlContext {
     std::function<void(std::chrono::milliseconds)> wait;
     // out is a terminal: long waits show their elapsed time there.
     bool outIsTerminal = false;
+    // The GPIB library the engineering procedures bind (a file name found
+    // through the search order, or a path).
+    std::string gpibLibrary = "libgpib.so.0";
 };
 
 // arguments: without the program name.

@@ -34,11 +34,25 @@ void printBoxes(std::ostream& out, const CalForm& form) {
     out.flush();
 }
 
+// Which GPIB library was bound, or why none was: "libgpib.so.0 not found"
+// and "no board configured" both end in the same ENEB text otherwise.
+void reportGpibLibrary(std::ostream& err, const GpibBinding* gpib, const QString& function) {
+    err << "ksx4ctl: GPIB library: ";
+    if (!gpib)
+        err << "none loaded (engineering " << function.toStdString() << " uses no GPIB)\n";
+    else if (!gpib->libraryPath().empty())
+        err << gpib->libraryPath() << '\n';
+    else if (!gpib->loadError().empty())
+        err << "none loaded (" << gpib->loadError() << ")\n";
+    else
+        err << "none loaded (no GPIB call was made)\n";
+}
+
 }  // namespace
 
 const char* const kEngineeringUsage =
-    "Usage: ksx4ctl engineering read|defaults [--yes] [--wait SECONDS]\n"
-    "       ksx4ctl engineering noise-calibration|noise-test [--wait SECONDS]\n"
+    "Usage: ksx4ctl engineering read|defaults [--yes] [--wait SECONDS] [--verbose]\n"
+    "       ksx4ctl engineering noise-calibration|noise-test [--wait SECONDS] [--verbose]\n"
     "\n"
     "The factory's engineering functions. These commands change a tester's\n"
     "calibration and settings: use them only where the tester is calibrated.\n"
@@ -61,7 +75,10 @@ const char* const kEngineeringUsage =
     "\n"
     "The generator is reached through libgpib.so.0 (the GPIB user library);\n"
     "under ksx4sim run the simulated generator logs every command to\n"
-    "TESTER/generator.log.\n"
+    "TESTER/generator.log. With --verbose, after the USB access library, the\n"
+    "last line names the GPIB library bound (\"GPIB library: PATH\") or why\n"
+    "none was (\"GPIB library: none loaded (REASON)\"): a missing libgpib.so.0\n"
+    "and a missing board both show \"ENEB <No GPIB board>\".\n"
     "\n"
     "Exit status: 0 when the procedure reached its closing status (noise-test:\n"
     "the tester passed); 1 for any other outcome, including an ending of the\n"
@@ -93,28 +110,40 @@ int runEngineeringCommand(const QStringList& arguments, CtlContext& context) {
                           QStringLiteral("--yes cannot answer for the operator's readings"));
     }
 
+    const auto noGpib = [&function](std::ostream& err) {
+        reportGpibLibrary(err, nullptr, function);
+    };
     if (function == QLatin1String("read")) {
-        return runOperation(context, options, [&context](ProgramState& state) {
-            CalTexts form;
-            const Outcome outcome = cmdReadCal_Click(state, form);
-            printBoxes(context.out, form);
-            return outcome;
-        });
+        return runOperation(
+            context, options,
+            [&context](ProgramState& state) {
+                CalTexts form;
+                const Outcome outcome = cmdReadCal_Click(state, form);
+                printBoxes(context.out, form);
+                return outcome;
+            },
+            noGpib);
     }
     if (function == QLatin1String("defaults")) {
-        return runOperation(context, options, [](ProgramState& state) {
-            CalTexts form;
-            return cmdSaveDefaultData_Click(state, form);
-        });
+        return runOperation(
+            context, options,
+            [](ProgramState& state) {
+                CalTexts form;
+                return cmdSaveDefaultData_Click(state, form);
+            },
+            noGpib);
     }
     if (noiseProcedure) {
-        GpibBinding gpib;  // libgpib.so.0 through the search order
+        GpibBinding gpib(context.gpibLibrary);
         ConsoleMainWindow window;
         const bool calibration = function == QLatin1String("noise-calibration");
-        return runOperation(context, options, [&](ProgramState& state) {
-            return calibration ? mnuManCal_Click(state, window, gpib)
-                               : mnuManTest_Click(state, window, gpib);
-        });
+        return runOperation(
+            context, options,
+            [&](ProgramState& state) {
+                return calibration ? mnuManCal_Click(state, window, gpib)
+                                   : mnuManTest_Click(state, window, gpib);
+            },
+            [&](std::ostream& err) { reportGpibLibrary(err, &gpib, function); });
     }
     return usageError(context, kEngineeringUsage,
                       function.isEmpty()
