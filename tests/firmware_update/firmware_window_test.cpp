@@ -1,7 +1,8 @@
 // "Update Firmware" in the real main window against the simulated tester,
 // with a latency that makes the boot load last a second or two: the window
 // keeps painting the elapsed time meanwhile, and an Exit waits for the load.
-// KSX4_GUI_SCREENSHOT=FILE.png keeps a picture of the window during the load.
+// KSX4_GUI_SCREENSHOT=FILE.png keeps a picture of the window during the load
+// (and FILE.png-exit.png one while an exit waits for it).
 #include "core/clock.h"
 #include "core/main_window.h"
 #include "core/operation_runner.h"
@@ -243,9 +244,15 @@ TEST_F(FirmwareWindowTest, ExitDuringTheBootLoadWaitsForItThenEndsTheProgram) {
         stayedWhileLoading = stayedWhileLoading && window->isVisible();
         exitDisabled = exitDisabled && !find<QPushButton>("cmdexit")->isEnabled() &&
                        !find<QAction>("mnuexit")->isEnabled();
-        noticeShown = noticeShown ||
-                      (text && text->text().startsWith(kPleaseWait + "\nExit: the program ends") &&
-                       text->heightForWidth(text->width()) <= text->height());
+        const bool notice = text &&
+                            text->text().startsWith(kPleaseWait + "\nExit: the program ends") &&
+                            text->heightForWidth(text->width()) <= text->height();
+        if (notice && !noticeShown) {
+            if (const char* png = std::getenv("KSX4_GUI_SCREENSHOT")) {
+                screenGrab().save(QString::fromLocal8Bit(png) + "-exit.png");
+            }
+        }
+        noticeShown = noticeShown || notice;
     });
 
     EXPECT_TRUE(exitClicked);

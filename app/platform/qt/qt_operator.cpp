@@ -32,7 +32,7 @@ namespace {
 
 // An exit asked for during a wait takes effect when the tester's step ends.
 const QString kExitWaitsNotice =
-    QStringLiteral("Exit: the program ends as soon as the KSX-4 has finished this step.");
+    QStringLiteral("Exit: the program ends when the KSX-4 has finished.");
 
 QString shownText(const QString& text) {
     QString shown = text;
