@@ -9,7 +9,9 @@
 #include "engineering/noise_calibration.h"
 #include "engineering/noise_test.h"
 #include "platform/gpib_binding.h"
+#include "set_pairs.h"
 
+#include <map>
 #include <ostream>
 #include <vector>
 
@@ -52,6 +54,7 @@ void reportGpibLibrary(std::ostream& err, const GpibBinding* gpib, const QString
 
 const char* const kEngineeringUsage =
     "Usage: ksx4ctl engineering read|defaults [--yes] [--wait SECONDS] [--verbose]\n"
+    "       ksx4ctl engineering set INDEX=VALUE... [--yes] [--wait SECONDS] [--verbose]\n"
     "       ksx4ctl engineering noise-calibration|noise-test [--wait SECONDS] [--verbose]\n"
     "\n"
     "The factory's engineering functions. These commands change a tester's\n"
@@ -61,6 +64,14 @@ const char* const kEngineeringUsage =
     "                     the calibration window: 0..15, 22..33 and 40..51 the\n"
     "                     calibration table, 58 the temperature, 59 the serial\n"
     "                     number, 60 the erase-all indicator\n"
+    "  set INDEX=VALUE... changes the named boxes (INDEX as read prints it) and\n"
+    "                     saves them as the window's buttons do: the table boxes\n"
+    "                     as \"Save Calibration Data to EEPROM\", then 58, 59 and 60\n"
+    "                     as \"Save Temperature, Serial Number and Erase-all\n"
+    "                     Indicator to EEPROM\", each word read back and compared;\n"
+    "                     no other word is written. A VALUE is a whole number from\n"
+    "                     0 to 65535, written as it should read back (\"0500\" is\n"
+    "                     refused by the comparison after it was written)\n"
     "  defaults           \"Save Default Data to EEPROM\": the factory report names,\n"
     "                     OK/BAD limits and DC calibration\n"
     "  noise-calibration  the noise level calibration with the signal generator on\n"
@@ -80,15 +91,19 @@ const char* const kEngineeringUsage =
     "none was (\"GPIB library: none loaded (REASON)\"): a missing libgpib.so.0\n"
     "and a missing board both show \"ENEB <No GPIB board>\".\n"
     "\n"
-    "Exit status: 0 when the procedure reached its closing status (noise-test:\n"
-    "the tester passed); 1 for any other outcome, including an ending of the\n"
-    "program; 2 for bad arguments.\n"
+    "Exit status: 0 when the procedure reached its closing status (set:\n"
+    "\"Calibration write complete\" or \"EEPROM write complete\" after the last\n"
+    "save; noise-test: the tester passed); 1 for any other outcome, a refused\n"
+    "value or a failed comparison included, and an ending of the program; 2 for\n"
+    "bad arguments (an INDEX that is no box included).\n"
     "\n"
-    "On a simulated tester: ksx4sim run TESTER -- ksx4ctl engineering read\n";
+    "On a simulated tester: ksx4sim run TESTER -- ksx4ctl engineering read\n"
+    "                       ksx4sim run TESTER -- ksx4ctl engineering set 7=480\n";
 
 int runEngineeringCommand(const QStringList& arguments, CtlContext& context) {
     QString function;
     ConsoleOptions options;
+    QList<SetPair> pairs;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (const auto problem = takeCommonOption(arguments, i, options)) {
@@ -96,6 +111,11 @@ int runEngineeringCommand(const QStringList& arguments, CtlContext& context) {
         } else if (isHelp(argument)) {
             context.out << kEngineeringUsage;
             return kExitDone;
+        } else if (function.isEmpty() && argument == QLatin1String("set")) {
+            function = argument;
+            if (const auto bad = takeSetPairs(arguments, i, pairs)) {
+                return usageError(context, kEngineeringUsage, *bad);
+            }
         } else if (function.isEmpty() && !argument.startsWith(QLatin1Char('-'))) {
             function = argument;
         } else {
@@ -123,6 +143,21 @@ int runEngineeringCommand(const QStringList& arguments, CtlContext& context) {
                 return outcome;
             },
             noGpib);
+    }
+    if (function == QLatin1String("set")) {
+        std::map<int, QString> changes;
+        for (const SetPair& pair : pairs) {
+            const int box = pair.name.toInt();
+            // Exactly as read prints it: " 7", "+7" and "07" are no box.
+            if (QString::number(box) != pair.name || !cal::isBox(box)) {
+                return usageError(context, kEngineeringUsage,
+                                  QStringLiteral("not a calibration box: ") + pair.name);
+            }
+            changes[box] = pair.value;
+        }
+        return runOperation(
+            context, options,
+            [&changes](ProgramState& state) { return saveCalBoxes(state, changes); }, noGpib);
     }
     if (function == QLatin1String("defaults")) {
         return runOperation(
