@@ -50,7 +50,7 @@ class EngineeringCommandTest : public ::testing::Test {
     }
 
     int run(const QStringList& arguments, const std::string& input = {},
-            const std::string& gpibLibrary = "libgpib.so.0") {
+            const std::string& gpibLibrary = GpibBinding::kDefaultLibrary) {
         std::istringstream in(input);
         CtlContext context{
             in,    stdoutText, stderrText,

@@ -2,6 +2,8 @@
 // ksx4ctl's commands over the program's own operations, with the console as
 // the operator. Kept apart from main() so that tests run it in-process on a
 // virtual clock.
+#include "platform/gpib_binding.h"
+
 #include <QStringList>
 
 #include <chrono>
@@ -30,7 +32,7 @@ struct CtlContext {
     bool outIsTerminal = false;
     // The GPIB library the engineering procedures bind (a file name found
     // through the search order, or a path).
-    std::string gpibLibrary = "libgpib.so.0";
+    std::string gpibLibrary = GpibBinding::kDefaultLibrary;
 };
 
 // arguments: without the program name.
