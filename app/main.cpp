@@ -100,6 +100,7 @@ int main(int argc, char* argv[]) {
     ksx4::CalWindow calWindow;
     ksx4::MainWindow window(withEngineeringHandlers(mainWindowHandlers(editors), gpib, calWindow));
     ksx4::QtOperator ui(&window, window.statusField(), window.statusList());
+    ui.setBusyArea(window.busyArea());
     ksx4::ProgramState state(ui, clock, link);
     // Closing the main window runs its exit sequence; the other windows go
     // with it.

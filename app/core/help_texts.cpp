@@ -1,5 +1,6 @@
 #include "core/help_texts.h"
 
+#include "core/maker.h"
 #include "core/operator.h"
 #include "core/version.h"
 
@@ -24,7 +25,7 @@ QString helpText() {
         QStringLiteral("KSX-4 Assistant folder."),
         QString(),
         QStringLiteral("Contact Tessel:"),
-        QStringLiteral("www.tessel.example"),
+        kMakerWebAddress,
         QStringLiteral("support@tessel.example"),
         QStringLiteral("+1 555-0142"),
     }

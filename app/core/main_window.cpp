@@ -56,7 +56,8 @@ MainWindow::MainWindow(MainWindowHandlers handlers, QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/ksx4/logo.png")));
     buildControls();
     buildMenus();
-    resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+    // Fixed, as the editors are: a larger window would uncover the debug area.
+    setFixedSize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
 }
 
 MainWindow::~MainWindow() = default;
@@ -174,9 +175,9 @@ void MainWindow::buildMenus() {
                                    handlers_.eepromAccess);
     addOperationEntry(mnufile, "mnuErase", QStringLiteral("&Erase Reports in KSX-4"),
                       handlers_.eraseReports);
-    QAction* mnuexit = mnufile->addAction(QStringLiteral("&Exit"));
-    mnuexit->setObjectName(QStringLiteral("mnuexit"));
-    connect(mnuexit, &QAction::triggered, this, [this] { close(); });
+    mnuexit_ = mnufile->addAction(QStringLiteral("&Exit"));
+    mnuexit_->setObjectName(QStringLiteral("mnuexit"));
+    connect(mnuexit_, &QAction::triggered, this, [this] { close(); });
 
     QMenu* mnuSet = menuBar()->addMenu(QStringLiteral("&Set"));
     mnuSet->setObjectName(QStringLiteral("mnuSet"));
@@ -225,7 +226,7 @@ void MainWindow::showMainWindow() {
 
 void MainWindow::runHandler(const MainWindowHandler& handler) {
     if (!handler || !state_ || !runner_) return;
-    runner_->run([this, &handler] { handler(*state_, *this); });
+    runner_->run([this, &handler] { handler(*state_, *this); }, this);
 }
 
 void MainWindow::setOperationsEnabled(bool enabled) {
@@ -256,6 +257,12 @@ void MainWindow::showHelp() {
     if (state_) state_->ui.message(helpText(), Buttons::Ok, Icon::Information, kHelpTitle);
 }
 
+QRect MainWindow::busyArea() const {
+    const QRect field = txtinfo_->geometry();
+    const QRect operations = cmddownloaddata_->geometry().united(cmdloadflash_->geometry());
+    return {QPoint(field.left(), field.bottom() + 3), operations.bottomRight()};
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (exitSequence()) {
         event->accept();
@@ -282,6 +289,9 @@ bool MainWindow::exitSequence() {
         if (!exiting_ && runner_) runner_->requestExit();
         exiting_ = true;
         closeAfterWait_ = true;
+        // Asked once; the busy panel says that the exit waits.
+        cmdexit_->setEnabled(false);
+        mnuexit_->setEnabled(false);
         return false;
     }
     if (exiting_) {

@@ -30,6 +30,9 @@ class MainWindow final : public QMainWindow, public MainWindowForm {
     bool start();
 
     QLineEdit* statusField() const { return txtinfo_; }
+    // Where a long wait's busy panel goes: under the status field, over the
+    // two operation buttons (disabled meanwhile), leaving Exit free.
+    QRect busyArea() const;
     StatusListModel* statusList() const { return listModel_; }
 
     void hideEngineeringEntries() override;
@@ -69,6 +72,7 @@ class MainWindow final : public QMainWindow, public MainWindowForm {
     QPushButton* cmddownloaddata_ = nullptr;
     QPushButton* cmdloadflash_ = nullptr;
     QPushButton* cmdexit_ = nullptr;
+    QAction* mnuexit_ = nullptr;
     QListView* list1_ = nullptr;
     StatusListModel* listModel_ = nullptr;
     QAction* mnuManCal_ = nullptr;

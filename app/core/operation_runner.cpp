@@ -16,10 +16,11 @@ void OperationRunner::setControlsEnabled(bool enabled) {
     for (const auto& setEnabled : controls_) setEnabled(enabled);
 }
 
-bool OperationRunner::run(const std::function<void()>& operation) {
+bool OperationRunner::run(const std::function<void()>& operation, QObject* origin) {
     if (running_ || ended_) return false;
     running_ = true;
     setControlsEnabled(false);
+    ui_.operationStarting(origin);
     bool end = false;
     try {
         operation();
@@ -28,6 +29,7 @@ bool OperationRunner::run(const std::function<void()>& operation) {
     } catch (const std::exception& error) {
         ui_.message(QString::fromLocal8Bit(error.what()));
     }
+    ui_.operationEnded();
     running_ = false;
     if (end || ui_.endRequested()) {
         // The controls stay disabled: nothing starts any more.

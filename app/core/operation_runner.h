@@ -7,6 +7,8 @@
 // then ends the program.
 #include <QString>
 
+class QObject;
+
 #include <functional>
 #include <vector>
 
@@ -27,8 +29,9 @@ class OperationRunner {
     void addControls(std::function<void(bool enabled)> setEnabled);
 
     // false when another operation is running or the program has ended
-    // (nothing is started).
-    bool run(const std::function<void()>& operation);
+    // (nothing is started). origin: the window whose control started the
+    // operation; its dialogs open over it.
+    bool run(const std::function<void()>& operation, QObject* origin = nullptr);
 
     // The exit sequence: true when the program may end at once. While an
     // operation runs, it is asked to end at its next pause instead, and the

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+class QObject;
+
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -93,6 +95,12 @@ class Operator {
     }
     // True while waitFor's call runs.
     bool waiting() const { return waiting_; }
+
+    // The runner around each operation: origin is the window whose control
+    // started it, over which that operation's dialogs open (nullptr: the
+    // program's main window).
+    virtual void operationStarting(QObject* origin) { (void)origin; }
+    virtual void operationEnded() {}
 
     // The exit sequence ran while an operation was running.
     void requestEnd() { endRequested_ = true; }

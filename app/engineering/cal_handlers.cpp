@@ -14,7 +14,9 @@
 #include "settings/memory_map.h"
 #include "settings/tester_texts.h"
 
+#include <algorithm>
 #include <array>
+#include <functional>
 
 namespace ksx4 {
 namespace {
@@ -181,9 +183,19 @@ Outcome readCalibration(ProgramState& state, CalForm& form) {
     return Outcome::Done;
 }
 
-Outcome saveCalibration(ProgramState& state, CalForm& form) {
+// Which boxes a save writes: every box of its button, or (on the console)
+// only the boxes named.
+using BoxSelection = std::function<bool(int box)>;
+bool everyBox(int) {
+    return true;
+}
+
+// "Save Calibration Data to EEPROM" over the selected table boxes, in the
+// table walk's order.
+Outcome saveCalibration(ProgramState& state, const CalForm& form, const BoxSelection& selected) {
     openCalConnection(state, ListLog::On);
     for (const int box : cal::tableWalk()) {
+        if (!selected(box)) continue;
         const FieldSave save = saveField(
             state, form, {box, cal::tableAddress(box), kCalibrationMismatch}, ListLog::On);
         if (save != FieldSave::Saved) return outcomeOf(save);
@@ -193,23 +205,48 @@ Outcome saveCalibration(ProgramState& state, CalForm& form) {
     return Outcome::Done;
 }
 
-Outcome saveSingleFields(ProgramState& state, CalForm& form) {
+// "Save Temperature, Serial Number and Erase-all Indicator to EEPROM" over
+// the selected ones, in that order.
+const std::array<FieldToSave, 3> kSingleFields{{
+    {cal::kTemperatureBox, static_cast<uint32_t>(eeprom::kCalibrationTemperature.address),
+     kCalibrationMismatch},
+    {cal::kSerialNumberBox, static_cast<uint32_t>(eeprom::kSerialNumber.address),
+     kCalibrationMismatch},
+    {cal::kEraseIndicatorBox, static_cast<uint32_t>(eeprom::kEraseIndicator.address),
+     "Verification of erase-all indicator write failed"},
+}};
+
+Outcome saveSingleFields(ProgramState& state, const CalForm& form, const BoxSelection& selected) {
     openCalConnection(state, ListLog::Off);
-    const std::array<FieldToSave, 3> fields{{
-        {cal::kTemperatureBox, static_cast<uint32_t>(eeprom::kCalibrationTemperature.address),
-         kCalibrationMismatch},
-        {cal::kSerialNumberBox, static_cast<uint32_t>(eeprom::kSerialNumber.address),
-         kCalibrationMismatch},
-        {cal::kEraseIndicatorBox, static_cast<uint32_t>(eeprom::kEraseIndicator.address),
-         "Verification of erase-all indicator write failed"},
-    }};
-    for (const FieldToSave& field : fields) {
+    for (const FieldToSave& field : kSingleFields) {
+        if (!selected(field.box)) continue;
         const FieldSave save = saveField(state, form, field, ListLog::Off);
         if (save != FieldSave::Saved) return outcomeOf(save);
     }
     closeCalConnection(state);
     state.ui.setStatus(QStringLiteral("EEPROM write complete"));
     return Outcome::Done;
+}
+
+bool isSingleBox(int box) {
+    return std::any_of(kSingleFields.begin(), kSingleFields.end(),
+                       [box](const FieldToSave& field) { return field.box == box; });
+}
+
+// The two saves over the named boxes, in the order of their buttons; a save
+// none of whose boxes is named is not run.
+Outcome saveNamedBoxes(ProgramState& state, const std::map<int, QString>& changes) {
+    CalTexts form;
+    bool tableNamed = false, singleNamed = false;
+    for (const auto& [box, text] : changes) {
+        form.setText(box, text);
+        (isSingleBox(box) ? singleNamed : tableNamed) = true;
+    }
+    const BoxSelection named = [&changes](int box) { return changes.count(box) > 0; };
+    Outcome outcome = Outcome::Done;
+    if (tableNamed) outcome = saveCalibration(state, form, named);
+    if (outcome == Outcome::Done && singleNamed) outcome = saveSingleFields(state, form, named);
+    return outcome;
 }
 
 Outcome saveDefaultData(ProgramState& state) {
@@ -235,11 +272,16 @@ Outcome cmdReadCal_Click(ProgramState& state, CalForm& form) {
 }
 
 Outcome cmdSaveCal_Click(ProgramState& state, CalForm& form) {
-    return runShowingCommandError(state.ui, [&] { return saveCalibration(state, form); });
+    return runShowingCommandError(state.ui, [&] { return saveCalibration(state, form, everyBox); });
 }
 
 Outcome cmdSaveSN_Click(ProgramState& state, CalForm& form) {
-    return runShowingCommandError(state.ui, [&] { return saveSingleFields(state, form); });
+    return runShowingCommandError(state.ui,
+                                  [&] { return saveSingleFields(state, form, everyBox); });
+}
+
+Outcome saveCalBoxes(ProgramState& state, const std::map<int, QString>& changes) {
+    return runShowingCommandError(state.ui, [&] { return saveNamedBoxes(state, changes); });
 }
 
 Outcome cmdSaveDefaultData_Click(ProgramState& state, CalForm&) {

@@ -5,6 +5,10 @@
 // defaults. Every link failure ends the program after its message.
 #include "core/outcome.h"
 
+#include <QString>
+
+#include <map>
+
 namespace ksx4 {
 
 struct ProgramState;
@@ -25,5 +29,12 @@ Outcome cmdSaveCal_Click(ProgramState& state, CalForm& form);
 Outcome cmdSaveSN_Click(ProgramState& state, CalForm& form);
 // "Save Default Data to EEPROM".
 Outcome cmdSaveDefaultData_Click(ProgramState& state, CalForm& form);
+
+// The two saves above as their buttons run them, but over the boxes in
+// changes alone (box index to text), which get those texts: first the table
+// boxes (when one is named), then the temperature, serial number and
+// erase-all indicator (when one is named). Every other word stays untouched.
+// The outcome of the first save that does not end Done, else Done.
+Outcome saveCalBoxes(ProgramState& state, const std::map<int, QString>& changes);
 
 }  // namespace ksx4

@@ -1,5 +1,7 @@
 #include "engineering/cal_table.h"
 
+#include <algorithm>
+
 namespace ksx4::cal {
 namespace {
 
@@ -32,6 +34,12 @@ std::array<int, kWalkLength> tableWalk() {
         box += (box == 15 || box == 33 || box == 51) ? 7 : 1;
     }
     return walk;
+}
+
+bool isBox(int index) {
+    const auto walk = tableWalk();
+    return index == kTemperatureBox || index == kSerialNumberBox || index == kEraseIndicatorBox ||
+           std::find(walk.begin(), walk.end(), index) != walk.end();
 }
 
 QString initialText(int box) {

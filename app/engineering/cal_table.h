@@ -20,6 +20,10 @@ inline constexpr int kWalkLength = 40;
 // The table walk, in order.
 std::array<int, kWalkLength> tableWalk();
 
+// A box of the window: one of the table walk, or one of the three single
+// boxes.
+bool isBox(int index);
+
 // The EEPROM address of a table box.
 constexpr uint32_t tableAddress(int box) {
     return static_cast<uint32_t>(2 * box);

@@ -137,7 +137,7 @@ QPushButton* CalWindow::addButton(const char* name, const QString& caption, Hand
     button->setFixedSize(kButtonSize);
     connect(button, &QPushButton::clicked, this, [this, handler] {
         if (!state_ || !runner_) return;
-        runner_->run([this, handler] { handler(*state_, *this); });
+        runner_->run([this, handler] { handler(*state_, *this); }, this);
     });
     buttons_[buttonCount_++] = button;
     return button;

@@ -73,24 +73,32 @@ class CalNoise {
         return ui_.message(text, Buttons::OkCancel, Icon::None, kTitle) == Answer::Ok;
     }
 
-    // Asks until a number other than 0 is typed; false when the operator
-    // cancels the question that follows a 0.
-    bool askNumber(const QString& prompt, const QString& again, double& number) {
-        number = typedNumber(ui_.input(prompt, {}, {}));
-        while (number == 0) {
-            if (!okCancel(again)) return false;
+    // Asks until a number other than 0 is typed (with mustBeStorable, one
+    // that also fits a tester word); false when the operator cancels the
+    // question that follows a refused number.
+    bool askNumber(const QString& prompt, const QString& again, double& number,
+                   bool mustBeStorable = false) {
+        for (;;) {
             number = typedNumber(ui_.input(prompt, {}, {}));
+            std::optional<QString> refusal;
+            if (number == 0) {
+                refusal = again;
+            } else if (const auto reason = unstorableWordReason(number); mustBeStorable && reason) {
+                refusal = *reason + kCrLf + again;
+            }
+            if (!refusal) return true;
+            if (!okCancel(*refusal)) return false;
         }
-        return true;
     }
 
+    // Checked here rather than when it is written, after every reading.
     bool askTemperature() {
         return askNumber(
             QStringLiteral("Enter KSX-4 temperature shown on second row of KSX-4 screen "
                            "following the + sign."),
             QStringLiteral(
                 "Enter temperature shown on KSX-4 screen, select OK to continue or CANCEL to exit"),
-            run_.temperature);
+            run_.temperature, true);
     }
 
     bool askToReset(const Band& band) {
@@ -158,16 +166,22 @@ bool writeBytes(ProgramState& state, int address, const uint8_t* bytes, std::siz
 }
 
 // The four rows of a band, each slope, offset and range end as words; false
-// (after the messages) when a value cannot be encoded.
-bool encodeBand(Operator& ui, const BandSegments& segments,
+// (after the messages) when a value cannot be encoded. The last message names
+// the value, so that the technician knows which readings to take again.
+bool encodeBand(Operator& ui, const Band& band, const BandSegments& segments,
                 std::array<std::array<uint8_t, kRowBytes>, noise::kSegments>& rows) {
+    static constexpr std::array<const char*, 3> kValueNames{"slope", "offset", "range end"};
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const std::array<double, 3> values{segments.slope[i], segments.offset[i],
                                            segments.rangeEnd[i]};
         for (std::size_t v = 0; v < values.size(); ++v) {
             const EncodedWord word = encodeWord(ui, wholeNumberText(values[v]));
             if (!word.ok) {
-                ui.message(QStringLiteral("Error creating calibration string"));
+                ui.message(QLatin1String(band.name) + QStringLiteral(" band, segment ") +
+                           QString::number(i) + QStringLiteral(": ") +
+                           QLatin1String(kValueNames[v]) + QLatin1Char(' ') +
+                           wholeNumberText(values[v]) + kCrLf +
+                           QStringLiteral("Error creating calibration string"));
                 return false;
             }
             rows[i][2 * v] = word.bytes[0];
@@ -212,7 +226,7 @@ bool sendCalData(ProgramState& state, const NoiseCalibration& run) {
     // cannot be stored never leaves the tester with half a new table.
     std::array<std::array<std::array<uint8_t, kRowBytes>, noise::kSegments>, 3> rows{};
     for (std::size_t b = 0; b < kBands.size(); ++b) {
-        if (!encodeBand(ui, run.bands[b], rows[b])) return false;
+        if (!encodeBand(ui, *kBands[b], run.bands[b], rows[b])) return false;
     }
     if (!writeBytes(state, eeprom::kCalibrationTemperature.address, temperature.bytes.data(), 2,
                     QStringLiteral("Error writing KSX-4 temperature"))) {

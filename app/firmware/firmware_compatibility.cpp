@@ -13,7 +13,7 @@ bool refuse(ProgramState& state) {
     state.ui.message(QStringLiteral("Selected file is not compatible with ") + kind +
                          QStringLiteral(" hardware.") + kCrLf + kCrLf +
                          QStringLiteral("Download the latest ") + kind +
-                         QStringLiteral(" firmware at ") + firmware::kMakerWebAddress,
+                         QStringLiteral(" firmware at ") + kMakerWebAddress,
                      Buttons::Ok, Icon::Critical);
     state.ui.setStatus(QStringLiteral("Selected file is not compatible with ") + kind);
     state.link.closeDevice();

@@ -90,6 +90,10 @@ GpibBinding::Bound* GpibBinding::bound() {
     return bound_.get();
 }
 
+std::string GpibBinding::libraryPath() const {
+    return bound_ ? bound_->library.path() : std::string();
+}
+
 void GpibBinding::refreshStatus() {
     ibsta_ = static_cast<int>(bound_->ibsta.read());
     iberr_ = static_cast<int>(bound_->iberr.read());

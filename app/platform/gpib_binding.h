@@ -39,8 +39,10 @@ class GpibBinding final : public Gpib {
     int iberr() const override { return iberr_; }
     long ibcnt() const override { return ibcnt_; }
 
-    // Why the last load failed ("" once loaded).
+    // Why the last load failed ("" once loaded, and before the first call).
     const std::string& loadError() const { return loadError_; }
+    // The file the bound library came from; "" while none is bound.
+    std::string libraryPath() const;
 
   private:
     struct Bound;

@@ -46,8 +46,12 @@ void readTester(ProgramState& state) {
         int32_t result =
             state.link.readEEMemory(0, eeprom::kImageReadLength, state.eepromImage.data());
         if (result == 0) {
-            result =
-                state.link.readFlashMemory(0, flash::kImageReadLength, state.flashImage.data());
+            // Seconds with a slow tester: the window stays alive, and an exit
+            // asked for meanwhile ends the transfer right after the read.
+            state.ui.waitFor([&] {
+                result =
+                    state.link.readFlashMemory(0, flash::kImageReadLength, state.flashImage.data());
+            });
         }
         if (result == 0) return;
         ++readFailures;

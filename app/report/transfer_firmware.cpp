@@ -25,7 +25,7 @@ QString incompatibleMessage(const QString& kind, Outdated outdated) {
             : QStringLiteral("The ") + kind + QStringLiteral(" firmware is outdated."),
         QString(),
         QStringLiteral("Download the latest KSX-4 Assistant and"),
-        kind + QStringLiteral(" firmware at ") + firmware::kMakerWebAddress,
+        kind + QStringLiteral(" firmware at ") + kMakerWebAddress,
     };
     return lines.join(kCrLf);
 }

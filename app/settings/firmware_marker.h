@@ -2,6 +2,7 @@
 // The firmware's hardware marker byte at flash address 32001: which kind of
 // tester a firmware image is made for. Report transfer judges the tester's
 // own firmware by it, firmware update judges a HEX file before loading it.
+#include "core/maker.h"
 #include "core/program_state.h"
 #include "settings/memory_map.h"
 
@@ -10,9 +11,6 @@
 #include <cstdint>
 
 namespace ksx4::firmware {
-
-// Where the messages about unsuitable firmware send the user.
-inline const QString kMakerWebAddress = QStringLiteral("https://www.example.com/ksx4");
 
 // The markers of the firmware whose report layout this program reads.
 inline constexpr int kKsx4Marker = 1;

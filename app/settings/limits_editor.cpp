@@ -39,7 +39,9 @@ void fillBoxesFromImage(ProgramState& state, LimitsForm& form) {
         const QString word = readEepromField(state, row.field);
         bool decoded = false;
         const uint16_t stored = word.toUShort(&decoded);
-        form.setText(row.box, decoded ? limitBoxText(row, stored, form.numberFormat()) : QString());
+        form.setText(row.box,
+                     decoded ? limitBoxText(row, stored, form.numberFormat(), form.voltDecimals())
+                             : QString());
     }
 }
 
@@ -85,11 +87,12 @@ const LimitRow& limitRow(LimitBox box) {
     return kLimitRows.front();
 }
 
-QString limitBoxText(const LimitRow& row, uint16_t stored, const QLocale& numberFormat) {
+QString limitBoxText(const LimitRow& row, uint16_t stored, const QLocale& numberFormat,
+                     int voltDecimals) {
     if (!row.inVolts) return QString::number(stored);
     QLocale format = numberFormat;
     format.setNumberOptions(QLocale::OmitGroupSeparator);
-    return format.toString(stored / kMillivoltsPerVolt, 'f', 1);
+    return format.toString(stored / kMillivoltsPerVolt, 'f', voltDecimals);
 }
 
 std::optional<double> readLimitNumber(const QString& text, const QLocale& numberFormat) {
@@ -111,7 +114,8 @@ void mnuOKBADLimits_Click(ProgramState& state, LimitsForm& form) {
 
 void showDefaultLimits(ProgramState&, LimitsForm& form) {
     for (const LimitRow& row : kLimitRows) {
-        form.setText(row.box, limitBoxText(row, defaultLimitValue(row.field), form.numberFormat()));
+        form.setText(row.box, limitBoxText(row, defaultLimitValue(row.field), form.numberFormat(),
+                                           form.voltDecimals()));
     }
 }
 

@@ -29,6 +29,9 @@ class LimitsForm {
     // The PC's number format: "12,5" is a number where the decimal sign is
     // a comma.
     virtual QLocale numberFormat() const = 0;
+    // Decimal places of the voltage box. The window shows one; a form that
+    // writes back limits nobody changed needs three, the whole millivolt.
+    virtual int voltDecimals() const { return 1; }
     // Shows the editor without blocking the main window.
     virtual void show() = 0;
     virtual void hide() = 0;

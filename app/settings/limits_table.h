@@ -101,8 +101,10 @@ inline constexpr std::array<FixedLimitRow, 2> kFixedLimitRows{{
 
 const LimitRow& limitRow(LimitBox box);
 
-// The box text of a stored word: volts with exactly one decimal place in the
-// number format (9000 shows as 9.0), anything else as its decimal text.
-QString limitBoxText(const LimitRow& row, uint16_t stored, const QLocale& numberFormat);
+// The box text of a stored word: volts with voltDecimals decimal places in
+// the number format (9000 shows as 9.0 with one), anything else as its
+// decimal text.
+QString limitBoxText(const LimitRow& row, uint16_t stored, const QLocale& numberFormat,
+                     int voltDecimals = 1);
 
 }  // namespace ksx4

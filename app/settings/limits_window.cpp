@@ -142,7 +142,7 @@ void LimitsWindow::closeEvent(QCloseEvent* event) {
 }
 
 void LimitsWindow::run(void (*handler)(ProgramState&, LimitsForm&)) {
-    runner_.run([this, handler] { handler(state_, *this); });
+    runner_.run([this, handler] { handler(state_, *this); }, this);
 }
 
 void LimitsWindow::setButtonsEnabled(bool enabled) {

@@ -35,6 +35,14 @@ QString readEepromField(ProgramState& state, int offset, int length, eeprom::Fie
     return QString::number(word);
 }
 
+std::optional<QString> unstorableWordReason(double whole) {
+    if (whole > kLargestWord) return QStringLiteral("Entered values should be less than 4 digits");
+    // A negative value has no word; storing its low 16 bits would put a huge
+    // limit into the tester.
+    if (whole < 0) return QStringLiteral("Entered values should not be negative");
+    return std::nullopt;
+}
+
 QLocale plainNumberFormat() {
     QLocale plain = QLocale::c();
     plain.setNumberOptions(QLocale::RejectGroupSeparator);
@@ -55,14 +63,8 @@ EncodedWord encodeWord(Operator& ui, const QString& text, const QLocale& numberF
     }
     // Halfway values round away from zero: 150.5 is stored as 151.
     const double whole = std::round(number);
-    if (whole > kLargestWord) {
-        ui.message(QStringLiteral("Entered values should be less than 4 digits"));
-        return result;
-    }
-    if (whole < 0) {
-        // A negative value has no word; storing its low 16 bits would put a
-        // huge limit into the tester.
-        ui.message(QStringLiteral("Entered values should not be negative"));
+    if (const auto problem = unstorableWordReason(whole)) {
+        ui.message(*problem);
         return result;
     }
     const auto value = static_cast<uint32_t>(whole);

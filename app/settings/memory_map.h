@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace ksx4 {
 
@@ -107,6 +108,9 @@ struct EncodedWord {
 QLocale plainNumberFormat();
 EncodedWord encodeWord(Operator& ui, const QString& text,
                        const QLocale& numberFormat = plainNumberFormat());
+// The message encodeWord shows for a whole number that has no word (negative
+// or above 65535); nullopt when it can be stored.
+std::optional<QString> unstorableWordReason(double whole);
 
 // Opens the connection and fills state.eepromImage with one 255-byte read,
 // retried up to 11 reads; ends the program after the 11th failure.

@@ -116,7 +116,7 @@ void ReportNamesWindow::closeEvent(QCloseEvent* event) {
 }
 
 void ReportNamesWindow::run(void (*handler)(ProgramState&, ReportNamesForm&)) {
-    runner_.run([this, handler] { handler(state_, *this); });
+    runner_.run([this, handler] { handler(state_, *this); }, this);
 }
 
 void ReportNamesWindow::setButtonsEnabled(bool enabled) {

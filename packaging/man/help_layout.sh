@@ -2,7 +2,8 @@
 # Runs PROGRAM with the arguments help2man passes and lays its help out as
 # help2man reads it, so that the programs' help texts stay as they are:
 # further synopsis lines under "Usage:" ("       ksx4ctl --help") become
-# "  or:  ksx4ctl --help", and a command described from the line's start
+# "  or:  ksx4ctl --help", a synopsis continued on the next line ("   [--verbose]")
+# is joined into one, and a command described from the line's start
 # ("transfer  Copies ...") is indented like an option, with the lines that
 # go on describing it.
 # Usage: help_layout.sh PROGRAM ARG...
@@ -11,9 +12,12 @@ program=$1
 shift
 text=$("$program" "$@")
 printf '%s\n' "$text" | awk -v name="$(basename "$program")" '
-  /^Usage: / { usage = 1; print; next }
-  usage && index($0, name " ") > 1 && $0 ~ "^ +" name " " { sub(/^ +/, "  or:  "); print; next }
-  { usage = 0 }
+  function flush() { if (held != "") print held; held = "" }
+  /^Usage: / { flush(); usage = 1; held = $0; next }
+  usage && index($0, name " ") > 1 && $0 ~ "^ +" name " " { flush(); sub(/^ +/, "  or:  "); held = $0; next }
+  usage && /^ +\[/ { sub(/^ +/, " "); held = held $0; next }
+  { flush(); usage = 0 }
   /^[a-z][a-z-]*  [^ ]/ { item = 1; print "  " $0; next }
   item && /^ / { print "  " $0; next }
-  { item = 0; print }'
+  { item = 0; print }
+  END { flush() }'

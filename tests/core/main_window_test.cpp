@@ -117,6 +117,12 @@ TEST_F(MainWindowTest, StartsOnASimulatedTesterAndShowsReady) {
     // The debug area lies below the client area the window opens with.
     EXPECT_GE(find<QWidget>("Label1")->geometry().top(), window->centralWidget()->height());
     EXPECT_GE(find<QWidget>("List1")->geometry().top(), window->centralWidget()->height());
+    // ... and stays there: the window cannot be made larger.
+    const QSize opened = window->size();
+    window->resize(opened * 2);
+    QApplication::processEvents();
+    EXPECT_EQ(window->size(), opened);
+    EXPECT_EQ(window->maximumSize(), opened);
 }
 
 TEST_F(MainWindowTest, DebugCheckBoxesAreWhite) {

@@ -178,9 +178,35 @@ TEST_F(NoiseCalibrationTest, ValueTheTesterCannotStoreStopsBeforeTheFirstWrite) 
     queueCalibrationInputs(ui, "25", {"10", "50", "100", "200", "400"}, "1234");
     calibrateToTheEnd();
     const QStringList texts = ui.messageTexts();
-    EXPECT_TRUE(texts.contains("Error creating calibration string"));
+    EXPECT_TRUE(
+        texts.contains("LF band, segment 0: offset -1\r\nError creating calibration string"));
     EXPECT_EQ(texts.back(), "Calibration problem: sendCalData\r\n\r\n\r\n\r\nExiting Program");
     EXPECT_EQ(program.tester.eepromWrites, 0);
+}
+
+// A temperature with no word is refused at its prompt, before the fifteen
+// readings, and asked again; Cancel there ends the run at once.
+TEST_F(NoiseCalibrationTest, TemperatureThatCannotBeStoredIsAskedAgain) {
+    const QString again = QStringLiteral(
+        "\r\nEnter temperature shown on KSX-4 screen, select OK to continue or CANCEL to exit");
+    book.answer(kPaQuestion, Answer::No);
+    ui.inputs = {"-5", "70000"};
+    queueCalibrationInputs(ui, "25", kExampleReadings, "1234");
+
+    EXPECT_EQ(calibrate(), Outcome::Done);
+
+    const QStringList texts = ui.messageTexts();
+    EXPECT_TRUE(texts.contains("Entered values should not be negative" + again));
+    EXPECT_TRUE(texts.contains("Entered values should be less than 4 digits" + again));
+    EXPECT_EQ(word(252), 25);
+
+    ui.messages.clear();
+    ui.inputPrompts.clear();
+    book.answer("Entered values should not be negative", Answer::Cancel);
+    ui.inputs = {"-1", "25"};
+    calibrateToTheEnd();
+    EXPECT_EQ(ui.inputPrompts.size(), 1u);
+    EXPECT_EQ(ui.messageTexts().back(), kCalNoiseProblem);
 }
 
 TEST_F(NoiseCalibrationTest, SerialNumberThatCannotBeEncodedEndsWithTheButtonsDisabled) {

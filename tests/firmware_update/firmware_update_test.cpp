@@ -107,7 +107,7 @@ TEST_P(CompatibilityTest, JudgesTheMarkerAgainstTheTestersKind) {
     ASSERT_EQ(program.ui.messages.size(), 2u);  // Final check!, then the refusal
     EXPECT_EQ(program.ui.messages[1].text, "Selected file is not compatible with " + kind +
                                                " hardware.\r\n\r\n" + "Download the latest " +
-                                               kind + " firmware at https://www.example.com/ksx4");
+                                               kind + " firmware at www.tessel.example");
     EXPECT_EQ(program.ui.messages[1].icon, Icon::Critical);
     EXPECT_EQ(statuses().back(), "Selected file is not compatible with " + kind);
 }

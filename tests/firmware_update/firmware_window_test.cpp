@@ -1,7 +1,8 @@
 // "Update Firmware" in the real main window against the simulated tester,
 // with a latency that makes the boot load last a second or two: the window
 // keeps painting the elapsed time meanwhile, and an Exit waits for the load.
-// KSX4_GUI_SCREENSHOT=FILE.png keeps a picture of the window during the load.
+// KSX4_GUI_SCREENSHOT=FILE.png keeps a picture of the window during the load
+// (and FILE.png-exit.png one while an exit waits for it).
 #include "core/clock.h"
 #include "core/main_window.h"
 #include "core/operation_runner.h"
@@ -14,6 +15,7 @@
 #include "tester_image.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
@@ -76,6 +78,7 @@ class FirmwareWindowTest : public ::testing::Test {
         window = std::make_unique<MainWindow>(handlers);
         ui =
             std::make_unique<QtOperator>(window.get(), window->statusField(), window->statusList());
+        ui->setBusyArea(window->busyArea());
         state = std::make_unique<ProgramState>(*ui, clock, link);
         runner = std::make_unique<OperationRunner>(*ui, [] { QApplication::closeAllWindows(); });
         window->attach(*state, *runner);
@@ -224,19 +227,39 @@ TEST_F(FirmwareWindowTest, ExitDuringTheBootLoadWaitsForItThenEndsTheProgram) {
     // 480 erases and 128 rows: about a second.
     ::setenv("KSX4_SIM_LATENCY_US", "1500", 1);
 
-    bool exitClicked = false, stayedWhileLoading = true;
+    bool exitClicked = false, stayedWhileLoading = true, exitDisabled = true;
+    bool wholeStatusShown = false, noticeShown = false;
     update(QString::fromStdString(hexFile.string()), [&] {
+        auto* text = window->findChild<QLabel*>("busyText");
         if (!exitClicked) {
+            // The status field cuts the text; the busy panel shows all of it.
+            wholeStatusShown = text && text->isVisible() && text->text() == kPleaseWait &&
+                               text->heightForWidth(text->width()) <= text->height();
             exitClicked = true;
             find<QPushButton>("cmdexit")->click();
             // Closing the window by other means waits the same way.
             window->close();
+            return;
         }
         stayedWhileLoading = stayedWhileLoading && window->isVisible();
+        exitDisabled = exitDisabled && !find<QPushButton>("cmdexit")->isEnabled() &&
+                       !find<QAction>("mnuexit")->isEnabled();
+        const bool notice = text &&
+                            text->text().startsWith(kPleaseWait + "\nExit: the program ends") &&
+                            text->heightForWidth(text->width()) <= text->height();
+        if (notice && !noticeShown) {
+            if (const char* png = std::getenv("KSX4_GUI_SCREENSHOT")) {
+                screenGrab().save(QString::fromLocal8Bit(png) + "-exit.png");
+            }
+        }
+        noticeShown = noticeShown || notice;
     });
 
     EXPECT_TRUE(exitClicked);
     EXPECT_TRUE(stayedWhileLoading);
+    EXPECT_TRUE(wholeStatusShown);
+    EXPECT_TRUE(exitDisabled);
+    EXPECT_TRUE(noticeShown);
     EXPECT_TRUE(otherMessages.isEmpty()) << otherMessages.join("|").toStdString();
     EXPECT_TRUE(runner->programEnded());
     EXPECT_FALSE(window->isVisible());

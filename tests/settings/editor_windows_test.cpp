@@ -43,19 +43,22 @@ class FastClock final : public Clock {
     SteadyClock real_;
 };
 
-// Closes every message box that opens (none is expected) and keeps its text.
+// Closes every message box that opens and keeps its text and the window it
+// opened over.
 class MessageCatcher {
   public:
     MessageCatcher() {
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 texts.append(box->text());
+                owners.append(box->parentWidget());
                 box->reject();
             }
         });
         timer_.start(5);
     }
     QStringList texts;
+    QList<QWidget*> owners;
 
   private:
     QTimer timer_;
@@ -241,6 +244,25 @@ TEST_F(EditorWindowsTest, ReportNamesEditorSavesAnEditIntoTheTester) {
     const auto stored = eeprom();
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(stored.data()) + 146, 15),
               QByteArray("Z\xFCrich         "));
+}
+
+// A check's message opens over the editor the user is typing in, not over
+// the main window.
+TEST_F(EditorWindowsTest, EditorMessagesOpenOverTheEditor) {
+    trigger("mnuOKBADLimits");
+    ASSERT_TRUE(limits);
+    find<QLineEdit>(limits.get(), "Text1")->setText("7");
+    find<QPushButton>(limits.get(), "Command3")->click();
+    trigger("mnuReportNames");
+    ASSERT_TRUE(names);
+    find<QLineEdit>(names.get(), "Text1_3")->setText("a/b");
+    find<QPushButton>(names.get(), "Command3")->click();
+
+    ASSERT_EQ(messages.texts.size(), 2);
+    EXPECT_TRUE(messages.texts[0].startsWith("Voltage limit should be at least 8V."));
+    EXPECT_TRUE(messages.texts[1].startsWith("Location 4 name cannot contain"));
+    EXPECT_EQ(messages.owners, (QList<QWidget*>{limits.get(), names.get()}));
+    EXPECT_EQ(eeprom(), sim::blankTester(false, 1001).eeprom);
 }
 
 }  // namespace

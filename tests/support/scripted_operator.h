@@ -58,6 +58,9 @@ class ScriptedOperator final : public Operator {
     std::function<void(const ShownMessage&)> onMessage;
     // Called at every processEvents, e.g. to click another button mid-way.
     std::function<void()> onEvents;
+    // Called inside every waitFor before its call runs, e.g. to ask for an
+    // exit while the call blocks.
+    std::function<void()> duringWait;
 
     std::vector<ShownMessage> messages;
     std::vector<QString> statusHistory;  // every text set, in order
@@ -83,6 +86,12 @@ class ScriptedOperator final : public Operator {
 
     // The texts of all messages, in order.
     QStringList messageTexts() const;
+
+  protected:
+    void runWhileWaiting(const std::function<void()>& call) override {
+        if (duringWait) duringWait();
+        call();
+    }
 
   private:
     VirtualClock& clock_;

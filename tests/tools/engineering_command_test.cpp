@@ -49,11 +49,13 @@ class EngineeringCommandTest : public ::testing::Test {
         EXPECT_TRUE(sim::writeTester(simDir, 1, sim::blankTester(false, 1001)));
     }
 
-    int run(const QStringList& arguments, const std::string& input = {}) {
+    int run(const QStringList& arguments, const std::string& input = {},
+            const std::string& gpibLibrary = GpibBinding::kDefaultLibrary) {
         std::istringstream in(input);
         CtlContext context{
             in,    stdoutText, stderrText,
             clock, link,       [this](std::chrono::milliseconds wait) { clock.advance(wait); }};
+        context.gpibLibrary = gpibLibrary;
         return runKsx4ctl(arguments, context);
     }
     sim::TesterImage tester() const {
@@ -129,6 +131,86 @@ TEST_F(EngineeringCommandTest, ReadPrintsEveryBoxWithItsIndex) {
     EXPECT_THAT(errors(), HasSubstr("Calibration value too large.\n\ntextLoc: 7\n"));
 }
 
+// set writes the named words through the window's saves and leaves every
+// other byte as it was; the table save runs before the single fields'.
+TEST_F(EngineeringCommandTest, SetWritesTheNamedWordsAndNothingElse) {
+    const auto before = tester();
+
+    EXPECT_EQ(run({"engineering", "set", "7=1234"}), kExitDone) << errors();
+    auto expected = before.eeprom;
+    expected[14] = 1234 >> 8;
+    expected[15] = 1234 & 0xFF;
+    EXPECT_EQ(tester().eeprom, expected);
+    EXPECT_EQ(tester().flash, before.flash);
+
+    stdoutText.str({});
+    EXPECT_EQ(run({"engineering", "set", "60=0", "51=1023", "58=30", "--yes"}), kExitDone);
+    expected[102] = 1023 >> 8;
+    expected[103] = 1023 & 0xFF;
+    expected[252] = 0;
+    expected[253] = 30;
+    expected[114] = expected[115] = 0;
+    EXPECT_EQ(tester().eeprom, expected);
+    const std::string out = stdoutText.str();
+    const auto table = out.find("Calibration write complete\n");
+    ASSERT_NE(table, std::string::npos);
+    EXPECT_NE(out.find("EEPROM write complete\n", table), std::string::npos);
+}
+
+struct SetFailureCase {
+    const char* name;
+    QStringList pairs;
+    int exitCode;
+    const char* shown;                              // on standard error
+    std::vector<std::pair<int, uint16_t>> written;  // address and word of each change
+};
+
+void PrintTo(const SetFailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SetFailureTest : public EngineeringCommandTest,
+                       public ::testing::WithParamInterface<SetFailureCase> {};
+
+// Names are checked before the tester is reached; values by the window's
+// save, field by field, with its messages.
+TEST_P(SetFailureTest, StopsWithTheWindowsMessage) {
+    const SetFailureCase& c = GetParam();
+    setWord(8, 77);
+    auto expected = tester().eeprom;
+
+    EXPECT_EQ(run(QStringList{"engineering", "set"} + c.pairs), c.exitCode);
+
+    EXPECT_THAT(errors(), HasSubstr(c.shown));
+    for (const auto& [address, word] : c.written) {
+        expected[static_cast<std::size_t>(address)] = static_cast<uint8_t>(word >> 8);
+        expected[static_cast<std::size_t>(address) + 1] = static_cast<uint8_t>(word & 0xFF);
+    }
+    EXPECT_EQ(tester().eeprom, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SetFailureTest,
+    ::testing::Values(
+        SetFailureCase{"NoPair", {}, kExitUsage, "set needs NAME=VALUE after it", {}},
+        SetFailureCase{"NotABox", {"16=1"}, kExitUsage, "not a calibration box: 16", {}},
+        SetFailureCase{"PastTheLastBox", {"61=1"}, kExitUsage, "not a calibration box: 61", {}},
+        SetFailureCase{"LeadingBlank", {"4=1", " 7=1"}, kExitUsage, "box:  7", {}},
+        SetFailureCase{"Sign", {"+7=1"}, kExitUsage, "not a calibration box: +7", {}},
+        SetFailureCase{"LeadingZero", {"07=1"}, kExitUsage, "not a calibration box: 07", {}},
+        SetFailureCase{
+            "Negative", {"4=-1"}, kExitFailed, "Entered values should not be negative", {}},
+        SetFailureCase{"Empty", {"58="}, kExitFailed, "Enter value", {}},
+        SetFailureCase{"TooLarge", {"59=65536"}, kExitFailed, "less than 4 digits", {}},
+        // Written in table order: 4 before 5, which is refused.
+        SetFailureCase{"SecondRefused", {"5=x", "4=300"}, kExitFailed, "Type mismatch", {{8, 300}}},
+        SetFailureCase{"ReadBackDiffers",
+                       {"4=0500"},
+                       kExitFailed,
+                       "Verification of calibration write failed",
+                       {{8, 500}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(EngineeringCommandTest, DefaultsWriteTheFactorySettings) {
     setWord(236, 12000);
     setWord(0, 1);
@@ -170,6 +252,37 @@ TEST_F(EngineeringCommandTest, NoiseTestPassesOrFailsWithItsExitStatus) {
     stderrText.str({});
     EXPECT_EQ(run({"engineering", "noise-test"}), kExitFailed);
     EXPECT_THAT(errors(), HasSubstr("Error: Calibration test problem\n\n\n\nExiting Program"));
+}
+
+// The GPIB failure text breaks its last line with two bare CRs: on a
+// terminal they would put "I'm quitting!" over the ibcnt line.
+TEST_F(EngineeringCommandTest, GpibFailureKeepsEveryLineAndVerboseNamesWhy) {
+    EXPECT_EQ(run({"engineering", "noise-test", "--verbose"}, noiseTestInput("y"),
+                  "/nonexistent/libgpib.so.0"),
+              kExitFailed);
+
+    EXPECT_THAT(errors(), HasSubstr("iberr = ENEB <No GPIB board>\nibcnt = 0x0\n\nI'm quitting!"));
+    EXPECT_EQ(errors().find('\r'), std::string::npos);
+    EXPECT_THAT(errors(),
+                HasSubstr("\nksx4ctl: GPIB library: none loaded (/nonexistent/libgpib.so.0"));
+    EXPECT_EQ(errors().back(), '\n');
+    EXPECT_EQ(errors().find("ksx4ctl: GPIB library"), errors().rfind("ksx4ctl: "));
+}
+
+// The last line of a verbose run names the GPIB library bound, or says why
+// none was.
+TEST_F(EngineeringCommandTest, VerboseEndsByNamingTheGpibLibrary) {
+    const auto lastLine = [this] {
+        const std::string err = errors();
+        return err.substr(err.rfind('\n', err.size() - 2) + 1);
+    };
+    EXPECT_EQ(run({"engineering", "noise-test", "--verbose"}, noiseTestInput("y")), kExitDone);
+    EXPECT_THAT(lastLine(),
+                ::testing::MatchesRegex("ksx4ctl: GPIB library: /.*/libgpib\\.so\\.0\n"));
+
+    stderrText.str({});
+    EXPECT_EQ(run({"engineering", "read", "--verbose"}), kExitDone);
+    EXPECT_EQ(lastLine(), "ksx4ctl: GPIB library: none loaded (engineering read uses no GPIB)\n");
 }
 
 }  // namespace

@@ -236,6 +236,29 @@ TEST_P(UsageTest, ExplainsItselfWithoutTouchingTheTester) {
     EXPECT_EQ(eraseIndicator(), 0);
 }
 
+// Each invocation in a command's synopsis (up to the first empty line of its
+// help, continuation lines joined) offers --verbose.
+TEST_F(Ksx4ctlTest, EverySynopsisLineListsVerbose) {
+    for (const char* command :
+         {"transfer", "limits", "names", "erase", "firmware", "engineering"}) {
+        stdoutText.str({});
+        ASSERT_EQ(run({command, "--help"}), kExitDone) << command;
+        const QString help = QString::fromStdString(stdoutText.str());
+        QStringList invocations;
+        for (const QString& line : help.left(help.indexOf("\n\n")).split('\n')) {
+            if (line.trimmed().startsWith("Usage:") || line.trimmed().startsWith("ksx4ctl ")) {
+                invocations.append(line);
+            } else {
+                invocations.last() += line;
+            }
+        }
+        ASSERT_FALSE(invocations.isEmpty()) << command;
+        for (const QString& invocation : invocations) {
+            EXPECT_TRUE(invocation.contains("[--verbose]")) << invocation.toStdString();
+        }
+    }
+}
+
 TEST_F(Ksx4ctlTest, VersionNamesTheProgramAndItsVersionAlone) {
     EXPECT_EQ(run({"--version"}), kExitDone);
     EXPECT_EQ(stdoutText.str(), "ksx4ctl " KSX4_TEST_PROJECT_VERSION "\n");

@@ -82,7 +82,7 @@ TEST_F(SettingsCommandsTest, LimitsPrintsTheBoxesAndWritesNothing) {
     EXPECT_EQ(run({"limits"}), kExitDone);
 
     EXPECT_EQ(stdoutLines(),
-              (QStringList{"Opening KSX-4", "Set OK/BAD limits", "voltage=12.3", "signal=400",
+              (QStringList{"Opening KSX-4", "Set OK/BAD limits", "voltage=12.345", "signal=400",
                            "ff-avg=500", "ff-peak=500", "lf-avg=500", "lf-peak=500", "hf-avg=500",
                            "hf-peak=500", "retransmits=12"}));
     EXPECT_EQ(errors(), "");
@@ -125,11 +125,15 @@ TEST_F(SettingsCommandsTest, SetChangesOnlyTheNamedBoxesOverTheTestersValues) {
     putTester(customisedTester());
 
     EXPECT_EQ(run({"limits", "--set", "voltage=12.3456", "retransmits=250"}), kExitDone);
+    // The voltage, not named, keeps its word to the millivolt.
+    EXPECT_EQ(run({"limits", "--set", "signal=200"}), kExitDone);
     EXPECT_EQ(run({"names", "--set", "2=  Pump A", "8=Café €"}), kExitDone);
 
     auto expected = initial;
     expected[236] = 12346 >> 8;
     expected[237] = 12346 & 0xFF;
+    expected[238] = 0;
+    expected[239] = 200;
     expected[113] = 250;
     const QByteArray pump("Pump A         ", 15), cafe("Caf\xE9 \x80         ", 15);
     std::copy(pump.begin(), pump.end(), expected.begin() + 131);
@@ -159,7 +163,7 @@ TEST_F(SettingsCommandsTest, NumbersInACommaDecimalFormat) {
     EXPECT_EQ(run({"limits", "--set", "voltage=12,5", "signal=1.000"}), kExitDone);
     EXPECT_EQ(run({"limits"}), kExitDone);
 
-    EXPECT_TRUE(stdoutLines().contains("voltage=12,5"));
+    EXPECT_TRUE(stdoutLines().contains("voltage=12,500"));
     EXPECT_TRUE(stdoutLines().contains("signal=1000"));
 }
 
@@ -252,6 +256,9 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{
             "LocationNine", {"names", "--set", "9=x"}, kExitUsage, "not a location from 1 to 8: 9"},
         UsageCase{"LocationZero", {"names", "--set", "0=x"}, kExitUsage, "from 1 to 8: 0"},
+        UsageCase{"LocationWithABlank", {"names", "--set", " 1=x"}, kExitUsage, "from 1 to 8:  1"},
+        UsageCase{"LocationWithASign", {"names", "--set", "+1=x"}, kExitUsage, "from 1 to 8: +1"},
+        UsageCase{"LocationOfTwoDigits", {"names", "--set", "01=x"}, kExitUsage, "to 8: 01"},
         UsageCase{"EraseOption", {"erase", "--force"}, kExitUsage, "unexpected argument: --force"}),
     [](const auto& info) { return std::string(info.param.name); });
 

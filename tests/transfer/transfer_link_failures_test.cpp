@@ -102,6 +102,26 @@ TEST_F(TransferTest, TesterUnpluggedDuringTheFlashReadIsWaitedFor) {
     EXPECT_EQ(eraseIndicator(2), 0x5555);
 }
 
+// An exit asked for while the whole flash is read (seconds with a slow
+// tester) ends the transfer right after the read, before the folder dialog.
+TEST_F(TransferTest, AnExitDuringTheFlashReadEndsRightAfterIt) {
+    auto image = ksx4Tester();
+    sim::storeReport(image, false, 1, timedReport("Loc"));
+    putTester(image);
+    bool asked = false;
+    ui.duringWait = [this, &asked] {
+        asked = true;
+        ui.requestEnd();
+    };
+
+    EXPECT_THROW(transfer(), EndProgram);
+
+    EXPECT_TRUE(asked) << "the flash read ran through waitFor";
+    EXPECT_TRUE(ui.folderTitles.empty());
+    EXPECT_TRUE(workbooks().isEmpty());
+    EXPECT_EQ(eraseIndicator(), 0);
+}
+
 TEST_F(TransferTest, TesterUnpluggedAndNotReturnedEndsWithoutWriting) {
     auto image = ksx4Tester();
     sim::storeReport(image, false, 1, timedReport("Loc"));

@@ -190,15 +190,15 @@ class FirmwareMarkerTest : public TransferTest, public ::testing::WithParamInter
 const QString kIncompatibleKsx4 =
     "KSX-4 firmware version is incompatible with\r\nthis version of the KSX-4 Assistant "
     "software.\r\nThis is an outdated KSX-4 Assistant version.\r\n\r\nDownload the latest KSX-4 "
-    "Assistant and\r\nKSX-4 firmware at https://www.example.com/ksx4";
+    "Assistant and\r\nKSX-4 firmware at www.tessel.example";
 const QString kIncompatiblePaProgram =
     "KSX-4-PA firmware version is incompatible with\r\nthis version of the KSX-4 Assistant "
     "software.\r\nThis is an outdated KSX-4 Assistant version.\r\n\r\nDownload the latest KSX-4 "
-    "Assistant and\r\nKSX-4-PA firmware at https://www.example.com/ksx4";
+    "Assistant and\r\nKSX-4-PA firmware at www.tessel.example";
 const QString kIncompatiblePaFirmware =
     "KSX-4-PA firmware version is incompatible with\r\nthis version of the KSX-4 Assistant "
     "software.\r\nThe KSX-4-PA firmware is outdated.\r\n\r\nDownload the latest KSX-4 "
-    "Assistant and\r\nKSX-4-PA firmware at https://www.example.com/ksx4";
+    "Assistant and\r\nKSX-4-PA firmware at www.tessel.example";
 
 TEST_P(FirmwareMarkerTest, ChecksTheMarkerAgainstTheKind) {
     const MarkerCase& c = GetParam();

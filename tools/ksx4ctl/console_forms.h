@@ -18,6 +18,9 @@ class ConsoleLimitsForm final : public LimitsForm {
     QString text(LimitBox box) const override;
     void setText(LimitBox box, const QString& text) override;
     QLocale numberFormat() const override { return QLocale::system(); }
+    // The exact stored voltage: a limit not named on the command line is
+    // written back as the very word it was read as.
+    int voltDecimals() const override { return 3; }
     void show() override { shown_ = true; }
     void hide() override { shown_ = false; }
     bool shown() const { return shown_; }

@@ -57,8 +57,10 @@ std::optional<Answer> parseAnswer(const QString& line, const std::vector<Choice>
     return std::nullopt;
 }
 
+// Message texts break lines with CR LF, and some with a lone CR (the GPIB
+// failure text) that would send a terminal back over the line it ends.
 QString consoleText(QString text) {
-    return text.replace(kCrLf, QStringLiteral("\n"));
+    return text.replace(kCrLf, QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 // ksx4ctl's commands over the program's own operations, with the console as
 // the operator. Kept apart from main() so that tests run it in-process on a
 // virtual clock.
+#include "platform/gpib_binding.h"
+
 #include <QStringList>
 
 #include <chrono>
 #include <functional>
 #include <iosfwd>
+#include <string>
 
 namespace ksx4 {
 class Clock;
@@ -27,6 +30,9 @@ struct CtlContext {
     std::function<void(std::chrono::milliseconds)> wait;
     // out is a terminal: long waits show their elapsed time there.
     bool outIsTerminal = false;
+    // The GPIB library the engineering procedures bind (a file name found
+    // through the search order, or a path).
+    std::string gpibLibrary = GpibBinding::kDefaultLibrary;
 };
 
 // arguments: without the program name.

@@ -78,9 +78,13 @@ int runAndEnd(CtlContext& context, const ConsoleOptions& options,
 }  // namespace
 
 int runOperation(CtlContext& context, const ConsoleOptions& options,
-                 const std::function<Outcome(ProgramState&)>& operation) {
+                 const std::function<Outcome(ProgramState&)>& operation,
+                 const std::function<void(std::ostream&)>& verboseTail) {
     const int exitCode = runAndEnd(context, options, operation);
-    if (options.verbose) reportUsbAccess(context.err);
+    if (options.verbose) {
+        reportUsbAccess(context.err);
+        if (verboseTail) verboseTail(context.err);
+    }
     return exitCode;
 }
 

@@ -33,8 +33,10 @@ bool isHelp(const QString& argument);
 // Runs operation with a console operator: kExitDone when it ended Done,
 // kExitFailed for any other outcome, when it ended the program, or when the
 // link library cannot be loaded. With verbose, the USB access library and
-// its last open failure follow on standard error.
+// its last open failure follow on standard error, then what verboseTail
+// writes there.
 int runOperation(CtlContext& context, const ConsoleOptions& options,
-                 const std::function<Outcome(ProgramState&)>& operation);
+                 const std::function<Outcome(ProgramState&)>& operation,
+                 const std::function<void(std::ostream&)>& verboseTail = {});
 
 }  // namespace ksx4::ctl

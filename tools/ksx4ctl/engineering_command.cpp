@@ -9,7 +9,9 @@
 #include "engineering/noise_calibration.h"
 #include "engineering/noise_test.h"
 #include "platform/gpib_binding.h"
+#include "set_pairs.h"
 
+#include <map>
 #include <ostream>
 #include <vector>
 
@@ -34,11 +36,26 @@ void printBoxes(std::ostream& out, const CalForm& form) {
     out.flush();
 }
 
+// Which GPIB library was bound, or why none was: "libgpib.so.0 not found"
+// and "no board configured" both end in the same ENEB text otherwise.
+void reportGpibLibrary(std::ostream& err, const GpibBinding* gpib, const QString& function) {
+    err << "ksx4ctl: GPIB library: ";
+    if (!gpib)
+        err << "none loaded (engineering " << function.toStdString() << " uses no GPIB)\n";
+    else if (!gpib->libraryPath().empty())
+        err << gpib->libraryPath() << '\n';
+    else if (!gpib->loadError().empty())
+        err << "none loaded (" << gpib->loadError() << ")\n";
+    else
+        err << "none loaded (no GPIB call was made)\n";
+}
+
 }  // namespace
 
 const char* const kEngineeringUsage =
-    "Usage: ksx4ctl engineering read|defaults [--yes] [--wait SECONDS]\n"
-    "       ksx4ctl engineering noise-calibration|noise-test [--wait SECONDS]\n"
+    "Usage: ksx4ctl engineering read|defaults [--yes] [--wait SECONDS] [--verbose]\n"
+    "       ksx4ctl engineering set INDEX=VALUE... [--yes] [--wait SECONDS] [--verbose]\n"
+    "       ksx4ctl engineering noise-calibration|noise-test [--wait SECONDS] [--verbose]\n"
     "\n"
     "The factory's engineering functions. These commands change a tester's\n"
     "calibration and settings: use them only where the tester is calibrated.\n"
@@ -47,6 +64,14 @@ const char* const kEngineeringUsage =
     "                     the calibration window: 0..15, 22..33 and 40..51 the\n"
     "                     calibration table, 58 the temperature, 59 the serial\n"
     "                     number, 60 the erase-all indicator\n"
+    "  set INDEX=VALUE... changes the named boxes (INDEX as read prints it) and\n"
+    "                     saves them as the window's buttons do: the table boxes\n"
+    "                     as \"Save Calibration Data to EEPROM\", then 58, 59 and 60\n"
+    "                     as \"Save Temperature, Serial Number and Erase-all\n"
+    "                     Indicator to EEPROM\", each word read back and compared;\n"
+    "                     no other word is written. A VALUE is a whole number from\n"
+    "                     0 to 65535, written as it should read back (\"0500\" is\n"
+    "                     refused by the comparison after it was written)\n"
     "  defaults           \"Save Default Data to EEPROM\": the factory report names,\n"
     "                     OK/BAD limits and DC calibration\n"
     "  noise-calibration  the noise level calibration with the signal generator on\n"
@@ -61,17 +86,24 @@ const char* const kEngineeringUsage =
     "\n"
     "The generator is reached through libgpib.so.0 (the GPIB user library);\n"
     "under ksx4sim run the simulated generator logs every command to\n"
-    "TESTER/generator.log.\n"
+    "TESTER/generator.log. With --verbose, after the USB access library, the\n"
+    "last line names the GPIB library bound (\"GPIB library: PATH\") or why\n"
+    "none was (\"GPIB library: none loaded (REASON)\"): a missing libgpib.so.0\n"
+    "and a missing board both show \"ENEB <No GPIB board>\".\n"
     "\n"
-    "Exit status: 0 when the procedure reached its closing status (noise-test:\n"
-    "the tester passed); 1 for any other outcome, including an ending of the\n"
-    "program; 2 for bad arguments.\n"
+    "Exit status: 0 when the procedure reached its closing status (set:\n"
+    "\"Calibration write complete\" or \"EEPROM write complete\" after the last\n"
+    "save; noise-test: the tester passed); 1 for any other outcome, a refused\n"
+    "value or a failed comparison included, and an ending of the program; 2 for\n"
+    "bad arguments (an INDEX that is no box included).\n"
     "\n"
-    "On a simulated tester: ksx4sim run TESTER -- ksx4ctl engineering read\n";
+    "On a simulated tester: ksx4sim run TESTER -- ksx4ctl engineering read\n"
+    "                       ksx4sim run TESTER -- ksx4ctl engineering set 7=480\n";
 
 int runEngineeringCommand(const QStringList& arguments, CtlContext& context) {
     QString function;
     ConsoleOptions options;
+    QList<SetPair> pairs;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (const auto problem = takeCommonOption(arguments, i, options)) {
@@ -79,6 +111,11 @@ int runEngineeringCommand(const QStringList& arguments, CtlContext& context) {
         } else if (isHelp(argument)) {
             context.out << kEngineeringUsage;
             return kExitDone;
+        } else if (function.isEmpty() && argument == QLatin1String("set")) {
+            function = argument;
+            if (const auto bad = takeSetPairs(arguments, i, pairs)) {
+                return usageError(context, kEngineeringUsage, *bad);
+            }
         } else if (function.isEmpty() && !argument.startsWith(QLatin1Char('-'))) {
             function = argument;
         } else {
@@ -93,28 +130,55 @@ int runEngineeringCommand(const QStringList& arguments, CtlContext& context) {
                           QStringLiteral("--yes cannot answer for the operator's readings"));
     }
 
+    const auto noGpib = [&function](std::ostream& err) {
+        reportGpibLibrary(err, nullptr, function);
+    };
     if (function == QLatin1String("read")) {
-        return runOperation(context, options, [&context](ProgramState& state) {
-            CalTexts form;
-            const Outcome outcome = cmdReadCal_Click(state, form);
-            printBoxes(context.out, form);
-            return outcome;
-        });
+        return runOperation(
+            context, options,
+            [&context](ProgramState& state) {
+                CalTexts form;
+                const Outcome outcome = cmdReadCal_Click(state, form);
+                printBoxes(context.out, form);
+                return outcome;
+            },
+            noGpib);
+    }
+    if (function == QLatin1String("set")) {
+        std::map<int, QString> changes;
+        for (const SetPair& pair : pairs) {
+            const int box = pair.name.toInt();
+            // Exactly as read prints it: " 7", "+7" and "07" are no box.
+            if (QString::number(box) != pair.name || !cal::isBox(box)) {
+                return usageError(context, kEngineeringUsage,
+                                  QStringLiteral("not a calibration box: ") + pair.name);
+            }
+            changes[box] = pair.value;
+        }
+        return runOperation(
+            context, options,
+            [&changes](ProgramState& state) { return saveCalBoxes(state, changes); }, noGpib);
     }
     if (function == QLatin1String("defaults")) {
-        return runOperation(context, options, [](ProgramState& state) {
-            CalTexts form;
-            return cmdSaveDefaultData_Click(state, form);
-        });
+        return runOperation(
+            context, options,
+            [](ProgramState& state) {
+                CalTexts form;
+                return cmdSaveDefaultData_Click(state, form);
+            },
+            noGpib);
     }
     if (noiseProcedure) {
-        GpibBinding gpib;  // libgpib.so.0 through the search order
+        GpibBinding gpib(context.gpibLibrary);
         ConsoleMainWindow window;
         const bool calibration = function == QLatin1String("noise-calibration");
-        return runOperation(context, options, [&](ProgramState& state) {
-            return calibration ? mnuManCal_Click(state, window, gpib)
-                               : mnuManTest_Click(state, window, gpib);
-        });
+        return runOperation(
+            context, options,
+            [&](ProgramState& state) {
+                return calibration ? mnuManCal_Click(state, window, gpib)
+                                   : mnuManTest_Click(state, window, gpib);
+            },
+            [&](std::ostream& err) { reportGpibLibrary(err, &gpib, function); });
     }
     return usageError(context, kEngineeringUsage,
                       function.isEmpty()

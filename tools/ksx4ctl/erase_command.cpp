@@ -8,7 +8,7 @@
 namespace ksx4::ctl {
 
 const char* const kEraseUsage =
-    "Usage: ksx4ctl erase [--yes] [--wait SECONDS]\n"
+    "Usage: ksx4ctl erase [--yes] [--wait SECONDS] [--verbose]\n"
     "\n"
     "Asks \"Erase all Reports Stored in the KSX-4?\" and on ok tells the\n"
     "attached KSX-4 to erase all its stored reports at its next start, as\n"

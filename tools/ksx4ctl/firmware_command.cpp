@@ -11,7 +11,7 @@
 namespace ksx4::ctl {
 
 const char* const kFirmwareUsage =
-    "Usage: ksx4ctl firmware FILE [--yes] [--wait SECONDS]\n"
+    "Usage: ksx4ctl firmware FILE [--yes] [--wait SECONDS] [--verbose]\n"
     "\n"
     "Loads the Intel HEX firmware FILE into the attached tester, after the\n"
     "checks of \"Update Firmware\" in ksx4_assistant: the path must exist and\n"

@@ -11,12 +11,14 @@
 namespace ksx4::ctl {
 
 const char* const kLimitsUsage =
-    "Usage: ksx4ctl limits [--yes] [--wait SECONDS]\n"
+    "Usage: ksx4ctl limits [--yes] [--wait SECONDS] [--verbose]\n"
     "       ksx4ctl limits [--defaults] [--set NAME=VALUE...] [--yes] [--wait SECONDS]\n"
+    "                      [--verbose]\n"
     "\n"
     "Without --set or --defaults: prints the OK/BAD limits stored in the\n"
     "attached KSX-4 as the \"Set OK/BAD Limits\" editor shows them, one\n"
-    "NAME=VALUE line each (after the status lines).\n"
+    "NAME=VALUE line each (after the status lines), but the voltage with\n"
+    "three decimals: exactly the stored millivolts.\n"
     "\n"
     "  --set NAME=VALUE...  change the named limits (the others keep the\n"
     "                       tester's values) and save all nine exactly as\n"

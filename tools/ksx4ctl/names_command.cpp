@@ -31,8 +31,9 @@ std::string printableName(const QString& stored) {
 }  // namespace
 
 const char* const kNamesUsage =
-    "Usage: ksx4ctl names [--yes] [--wait SECONDS]\n"
+    "Usage: ksx4ctl names [--yes] [--wait SECONDS] [--verbose]\n"
     "       ksx4ctl names [--defaults] [--set N=TEXT...] [--yes] [--wait SECONDS]\n"
+    "                     [--verbose]\n"
     "\n"
     "Without --set or --defaults: prints the eight report (location) names\n"
     "stored in the attached KSX-4, one N=NAME line each with trailing blanks\n"
@@ -60,9 +61,11 @@ int runNamesCommand(const QStringList& arguments, CtlContext& context) {
     }
     QList<std::pair<int, QString>> changes;
     for (const SetPair& pair : parsed.pairs) {
-        bool isNumber = false;
-        const int location = pair.name.toInt(&isNumber);
-        if (!isNumber || location < 1 || location > eeprom::kLocationCount) {
+        // Exactly one digit: " 1" and "+1" are no location.
+        const bool oneDigit = pair.name.size() == 1 && pair.name[0] >= QLatin1Char('1') &&
+                              pair.name[0] <= QLatin1Char('0' + eeprom::kLocationCount);
+        const int location = pair.name.toInt();
+        if (!oneDigit) {
             return usageError(context, kNamesUsage,
                               QStringLiteral("not a location from 1 to 8: ") + pair.name);
         }

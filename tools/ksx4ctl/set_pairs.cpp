@@ -16,7 +16,7 @@ std::optional<QString> takeSetPairs(const QStringList& arguments, qsizetype& i,
         if (sign <= 0) return QStringLiteral("not NAME=VALUE: ") + pair;
         pairs.append({pair.left(sign), pair.mid(sign + 1)});
     }
-    if (next == first) return QStringLiteral("--set needs NAME=VALUE after it");
+    if (next == first) return arguments[i] + QStringLiteral(" needs NAME=VALUE after it");
     i = next - 1;
     return std::nullopt;
 }

@@ -17,9 +17,10 @@ struct SetPair {
     QString value;  // may be empty: the box is left empty
 };
 
-// arguments[i] is "--set": takes the pairs after it up to the next argument
-// that begins with "--", advancing i to the last one taken. Returns the
-// problem when there is none or one has no '='.
+// arguments[i] is "--set" (or another word that pairs follow): takes the
+// pairs after it up to the next argument that begins with "--", advancing i
+// to the last one taken. Returns the problem when there is none or one has
+// no '='.
 std::optional<QString> takeSetPairs(const QStringList& arguments, qsizetype& i,
                                     QList<SetPair>& pairs);
 

@@ -10,7 +10,7 @@
 namespace ksx4::ctl {
 
 const char* const kTransferUsage =
-    "Usage: ksx4ctl transfer [--folder DIR] [--yes] [--wait SECONDS]\n"
+    "Usage: ksx4ctl transfer [--folder DIR] [--yes] [--wait SECONDS] [--verbose]\n"
     "\n"
     "Copies every report stored in the attached KSX-4 into its own Excel\n"
     "97-2003 workbook (.xls) in DIR, then tells the tester to erase its\n"

@@ -10,7 +10,9 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <exception>
@@ -26,6 +29,10 @@
 
 namespace ksx4 {
 namespace {
+
+// An exit asked for during a wait takes effect when the tester's step ends.
+const QString kExitWaitsNotice =
+    QStringLiteral("Exit: the program ends when the KSX-4 has finished.");
 
 QString shownText(const QString& text) {
     QString shown = text;
@@ -104,9 +111,23 @@ QStringList qtNameFilters(const QString& filter) {
 QtOperator::QtOperator(QWidget* dialogParent, QLineEdit* statusField, StatusListModel* statusList)
     : dialogParent_(dialogParent), statusField_(statusField), statusList_(statusList) {}
 
+void QtOperator::operationStarting(QObject* origin) {
+    auto* widget = qobject_cast<QWidget*>(origin);
+    operationWindow_ = widget ? widget->window() : nullptr;
+}
+
+void QtOperator::operationEnded() {
+    operationWindow_ = nullptr;
+}
+
+QWidget* QtOperator::dialogParent() const {
+    return operationWindow_ && operationWindow_->isVisible() ? operationWindow_.data()
+                                                             : dialogParent_;
+}
+
 Answer QtOperator::message(const QString& text, Buttons buttons, Icon icon, const QString& title) {
     QMessageBox box(messageIcon(icon), shownTitle(title), shownText(text), standardButtons(buttons),
-                    dialogParent_);
+                    dialogParent());
     // Texts carry paths and error descriptions; a "<b>" in a folder name must
     // show as typed, never as markup.
     box.setTextFormat(Qt::PlainText);
@@ -117,7 +138,7 @@ Answer QtOperator::message(const QString& text, Buttons buttons, Icon icon, cons
 std::optional<QString> QtOperator::input(const QString& prompt, const QString& title,
                                          const QString& defaultText) {
     bool accepted = false;
-    const QString text = QInputDialog::getText(dialogParent_, shownTitle(title), shownText(prompt),
+    const QString text = QInputDialog::getText(dialogParent(), shownTitle(title), shownText(prompt),
                                                QLineEdit::Normal, defaultText, &accepted);
     if (!accepted) return std::nullopt;
     return text;
@@ -131,11 +152,11 @@ QString QtOperator::browseForFolder(const QString& title) {
     // The browser starts at the desktop (the home folder when there is none).
     QString start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (start.isEmpty() || !QDir(start).exists()) start = QDir::homePath();
-    return QFileDialog::getExistingDirectory(dialogParent_, title, start);
+    return QFileDialog::getExistingDirectory(dialogParent(), title, start);
 }
 
 FileDialogResult QtOperator::fileDialog(const FileDialogRequest& request, bool save) {
-    QFileDialog dialog(dialogParent_, request.title, request.startFolder);
+    QFileDialog dialog(dialogParent(), request.title, request.startFolder);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // Saving under an existing name asks its own replace question; asking
@@ -187,38 +208,65 @@ void QtOperator::runWhileWaiting(const std::function<void()>& call) {
         }
     }));
 
-    // The status text from its start, and beneath it, in the gap above the
-    // buttons, a busy bar and the time elapsed.
+    // The status text from its start, and beneath it the busy panel.
     statusField_->setCursorPosition(0);
     QWidget* area = statusField_->parentWidget();
     const QRect field = statusField_->geometry();
-    QLabel elapsedTime(area);
-    elapsedTime.setObjectName(QStringLiteral("elapsedTime"));
-    elapsedTime.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    const QFontMetrics metrics(elapsedTime.font());
-    const int labelWidth = metrics.horizontalAdvance(QStringLiteral("00:00")) + 4;
-    const int rowTop = field.bottom() + 3;
+    QLabel elapsedProbe;
+    const QFontMetrics metrics(elapsedProbe.font());
     const int rowHeight = metrics.height();
-    elapsedTime.setGeometry(field.right() - labelWidth + 1, rowTop, labelWidth, rowHeight);
-    QProgressBar busy(area);
-    busy.setObjectName(QStringLiteral("busyIndicator"));
-    busy.setRange(0, 0);
-    busy.setTextVisible(false);
-    busy.setGeometry(field.left(), rowTop + rowHeight / 4, field.width() - labelWidth - 6,
-                     rowHeight / 2);
-    busy.show();
-    elapsedTime.show();
+    const bool roomForText = busyArea_.isValid();
+    const QRect panelArea =
+        roomForText ? busyArea_ : QRect(field.left(), field.bottom() + 3, field.width(), rowHeight);
+
+    QFrame panel(area);
+    panel.setObjectName(QStringLiteral("busyPanel"));
+    panel.setGeometry(panelArea);
+    // Covers what lies beneath (the buttons the operation has disabled).
+    panel.setAutoFillBackground(roomForText);
+    auto* layout = new QVBoxLayout(&panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    // The whole status text, which the status field may cut, and later the
+    // exit notice.
+    auto* text = new QLabel(&panel);
+    text->setObjectName(QStringLiteral("busyText"));
+    text->setWordWrap(true);
+    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    text->setTextFormat(Qt::PlainText);
+    text->setVisible(roomForText);
+    layout->addWidget(text);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(6);
+    auto* busy = new QProgressBar(&panel);
+    busy->setObjectName(QStringLiteral("busyIndicator"));
+    busy->setRange(0, 0);
+    busy->setTextVisible(false);
+    busy->setFixedHeight(rowHeight / 2);
+    auto* elapsedTime = new QLabel(&panel);
+    elapsedTime->setObjectName(QStringLiteral("elapsedTime"));
+    elapsedTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    elapsedTime->setFixedSize(metrics.horizontalAdvance(QStringLiteral("00:00")) + 4, rowHeight);
+    row->addWidget(busy, 1, Qt::AlignVCenter);
+    row->addWidget(elapsedTime);
+    layout->addLayout(row);
+    layout->addStretch(1);
+    panel.raise();
+    panel.show();
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
 
     QElapsedTimer elapsed;
     elapsed.start();
     const auto showElapsed = [&] {
-        elapsedTime.setText(elapsedText(std::chrono::milliseconds(elapsed.elapsed())));
+        elapsedTime->setText(elapsedText(std::chrono::milliseconds(elapsed.elapsed())));
+        QString shown = statusField_->text();
+        if (endRequested()) shown += QLatin1Char('\n') + kExitWaitsNotice;
+        text->setText(shown);
     };
     showElapsed();
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, showElapsed);
-    tick.start(250);
+    tick.start(100);
 
     QEventLoop loop;
     // Queued from the worker: a call that ends before exec() still ends it.

@@ -4,8 +4,11 @@
 // responsive.
 #include "core/operator.h"
 
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+
 class QLineEdit;
-class QWidget;
 
 namespace ksx4 {
 
@@ -26,17 +29,29 @@ class QtOperator final : public Operator {
     QString status() const override;
     void appendToList(const QStringList& lines) override;
     void processEvents(std::chrono::milliseconds maxWait) override;
+    void operationStarting(QObject* origin) override;
+    void operationEnded() override;
+
+    // Where a long wait shows its busy panel, in the status field's window:
+    // room for the whole status text, a busy bar with the elapsed time, and
+    // the notice of an exit that waits. Unset: only the bar and the time, in
+    // the row beneath the status field.
+    void setBusyArea(const QRect& area) { busyArea_ = area; }
 
   protected:
     // The call runs on a worker thread while this thread's event loop keeps
-    // the window painting and answering; beneath the status text a busy bar
-    // and the elapsed time.
+    // the window painting and answering; beneath the status field the busy
+    // panel.
     void runWhileWaiting(const std::function<void()>& call) override;
 
   private:
     FileDialogResult fileDialog(const FileDialogRequest& request, bool save);
+    // The running operation's window while it is shown, else dialogParent_.
+    QWidget* dialogParent() const;
 
     QWidget* dialogParent_;
+    QPointer<QWidget> operationWindow_;
+    QRect busyArea_;
     QLineEdit* statusField_;
     StatusListModel* statusList_;
 };
