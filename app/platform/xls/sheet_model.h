@@ -78,11 +78,13 @@ struct RowData {
 };
 
 // How the file measures sizes, and so how the sheet prints: a column's width
-// in 1/256 of the default font's digit width (a 7-pixel digit and 5 pixels
-// of padding), a row's height in twips.
+// in 1/256 of the default font's digit width, a row's height in twips.
 inline constexpr int kDefaultRowTwips = 255;  // 12.75 points, for the default 10-point font
 inline constexpr uint16_t kDefaultColumnWidth = 2340;  // 8.43 characters
-inline constexpr double kDigitWidthPoints = 5.25;      // 7 pixels of 0.75 point
+// The default font's digit on paper: Arial's 0.556 em at 10 points.
+inline constexpr double kDigitWidthPoints = 5.56;
+// The stored width of a column of `characters` digits, counting a 7-pixel
+// digit and 5 pixels of padding as the screen does.
 uint16_t columnWidthUnits(double characters);
 // The height a row gets for its largest font when none was set.
 int naturalRowTwips(int fontTwips);
