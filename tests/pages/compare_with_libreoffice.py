@@ -25,7 +25,7 @@ if office is None or shutil.which("pdftotext") is None:
     print("LibreOffice or poppler-utils is not installed: skipped")
     sys.exit(77)
 
-folder = Path(sys.argv[1])
+folder = Path(sys.argv[1]).resolve()
 if len(sys.argv) > 2:
     subprocess.run(sys.argv[2:] + [str(folder)], check=True)
 workbooks = sorted(folder.glob("*.xls"))
