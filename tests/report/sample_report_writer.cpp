@@ -101,7 +101,7 @@ bool writeSampleReport(const QString& path, uint16_t testerType, int deviceCount
             std::fprintf(stderr, "building %s failed\n", qPrintable(path));
             return false;
         }
-        session.reportWorkbook->saveAs(path);
+        if (!path.isEmpty()) session.reportWorkbook->saveAs(path);
         if (saved) saved(*session.reportSheet);
         session.reportWorkbook->close(false);
     } catch (const xls::SpreadsheetError& error) {

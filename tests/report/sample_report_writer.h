@@ -13,8 +13,9 @@ namespace xls {
 class Worksheet;
 }
 
-// Builds the sample and saves it as path; saved then sees the sheet while
-// its workbook is still open. False after a message on standard error.
+// Builds the sample and saves it as path (an empty path: not saved); saved
+// then sees the sheet while its workbook is still open. False after a
+// message on standard error.
 bool writeSampleReport(const QString& path, uint16_t testerType, int deviceCount,
                        const std::function<void(const xls::Worksheet&)>& saved = {});
 
