@@ -3,13 +3,13 @@
 // prints: the print area cut into pages by the manual page breaks and the
 // page height, each page with the page setup's margins, zoom, header and
 // footer. The same drawing serves the screen, printers and PDF files.
+#include <QPageLayout>
 #include <QSizeF>
 #include <QString>
 
 #include <vector>
 
 class QPainter;
-class QPageLayout;
 
 namespace ksx4::xls {
 class SheetModel;
