@@ -15,10 +15,13 @@ QString pdfPathFor(const QString& workbookPath) {
     return (xls ? workbookPath.chopped(extension.size()) : workbookPath) + QStringLiteral(".pdf");
 }
 
+QByteArray reportPdf(const xls::Worksheet& sheet, const QString& workbookFileName) {
+    const pages::SheetPages printed(sheet.model(), workbookFileName, sheet.name());
+    return pages::pdfDocument(printed, QFileInfo(workbookFileName).completeBaseName());
+}
+
 void writeReportPdf(const xls::Worksheet& sheet, const QString& workbookPath) {
-    const QFileInfo workbook(workbookPath);
-    const pages::SheetPages printed(sheet.model(), workbook.fileName(), sheet.name());
-    const QByteArray pdf = pages::pdfDocument(printed, workbook.completeBaseName());
+    const QByteArray pdf = reportPdf(sheet, QFileInfo(workbookPath).fileName());
     const QString path = pdfPathFor(workbookPath);
     const auto failure =
         pdf.isEmpty()
