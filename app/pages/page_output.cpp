@@ -3,6 +3,7 @@
 #include "pages/sheet_pages.h"
 
 #include <QBuffer>
+#include <QGuiApplication>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -33,6 +34,8 @@ bool drawPages(const SheetPages& pages, QPagedPaintDevice& device, int first, in
 }
 
 QByteArray pdfDocument(const SheetPages& pages, const QString& title) {
+    // Text needs Qt's font database, which only a GUI application has.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return {};
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

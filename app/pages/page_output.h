@@ -17,7 +17,8 @@ class SheetPages;
 // False when the device refused to start or to add a page.
 bool drawPages(const SheetPages& pages, QPagedPaintDevice& device, int first = 0, int last = -1);
 
-// Every page as one PDF document titled title.
+// Every page as one PDF document titled title; empty without a
+// QGuiApplication (Qt has no fonts then).
 QByteArray pdfDocument(const SheetPages& pages, const QString& title);
 
 // One page on white at dotsPerInch (96 for the screen at 100 %).
