@@ -30,18 +30,21 @@ bool overlaps(const Area& a, const Area& b) {
 }
 
 // Takes each property from whichever of the given partial formats set it last.
-FormatValues combine(const PartialFormat* a, const PartialFormat* b, const PartialFormat* c) {
-    FormatValues values = defaultFormatValues();
-    const PartialFormat* parts[] = {a, b, c};
-    for (int p = 0; p < kPropertyCount; ++p) {
-        uint32_t best = 0;
-        for (const PartialFormat* part : parts) {
-            if (part && part->properties[p].stamp > best) {
-                best = part->properties[p].stamp;
-                values[p] = part->properties[p].value;
-            }
+int32_t combineOne(int p, const PartialFormat* a, const PartialFormat* b, const PartialFormat* c) {
+    int32_t value = defaultFormatValues()[p];
+    uint32_t best = 0;
+    for (const PartialFormat* part : {a, b, c}) {
+        if (part && part->properties[p].stamp > best) {
+            best = part->properties[p].stamp;
+            value = part->properties[p].value;
         }
     }
+    return value;
+}
+
+FormatValues combine(const PartialFormat* a, const PartialFormat* b, const PartialFormat* c) {
+    FormatValues values;
+    for (int p = 0; p < kPropertyCount; ++p) values[p] = combineOne(p, a, b, c);
     return values;
 }
 
@@ -170,9 +173,14 @@ FormatValues SheetModel::resolveColumn(int c) const {
 
 std::vector<int> SheetModel::rowHeightsTwips() const {
     std::vector<int> largestFont(rows_.size(), 0);
+    const int fontSize = propertyIndex(Property::FontSize);
     forEachUsedCell([&](int r, int c) {
+        const RowData& data = rows_[static_cast<std::size_t>(r - 1)];
+        const PartialFormat* cell =
+            c <= static_cast<int>(data.cells.size()) ? &data.cells[c - 1].format : nullptr;
         int& largest = largestFont[static_cast<std::size_t>(r - 1)];
-        largest = std::max(largest, resolve(r, c)[propertyIndex(Property::FontSize)]);
+        largest = std::max(largest,
+                           combineOne(fontSize, &columns_[c - 1].format, data.format.get(), cell));
     });
     std::vector<int> heights(rows_.size());
     for (std::size_t i = 0; i < rows_.size(); ++i) {
