@@ -47,7 +47,6 @@ class SheetPages {
     std::vector<QString> pageTexts(int page) const;
 
   private:
-    struct Geometry;
     double rowHeight(int row) const;  // points; 0 for hidden rows
     double columnWidth(int column) const;
     void drawHeaderAndFooter(QPainter& painter, int page) const;

@@ -2,7 +2,9 @@
 // The worksheet's storage: texts, and formats kept as stamped properties on
 // columns, rows and cells. Every request gets a higher stamp, so a cell's
 // format is, property by property, the latest request that covered it,
-// whether it named the cell, its row or its column.
+// whether it named the cell, its row or its column. The page setup and the
+// sizes rows and columns print at live here too, for the writer and the
+// printed pages alike.
 #include "platform/xls/spreadsheet.h"
 
 #include <QString>
