@@ -7,6 +7,7 @@
 #include "report/fill_report.h"
 #include "report/flash_fields.h"
 #include "report/report_file_name.h"
+#include "report/report_pdf.h"
 #include "report/report_template.h"
 #include "report/transfer.h"
 #include "report/transfer_session.h"
@@ -156,6 +157,7 @@ class ReportFilesWriter {
         }
         session_.reportWorkbook->saveAs(path);
         writtenFiles_.insert(QFileInfo(path).canonicalFilePath().toCaseFolded());
+        if (session_.alsoSavePdf) writeReportPdf(*session_.reportSheet, path);
     }
 
     // Where the transfer ends for a choice without a path; nothing for a path.

@@ -100,8 +100,9 @@ QString browseForFolder(ProgramState& state, const QString& title) {
     return state.ui.browseForFolder(title);
 }
 
-Outcome cmddownloaddata_Click(ProgramState& state) {
+Outcome cmddownloaddata_Click(ProgramState& state, const TransferOptions& options) {
     TransferSession session;
+    session.alsoSavePdf = options.alsoSavePdf;
     return cmddownloaddata_Click(state, session);
 }
 

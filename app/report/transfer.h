@@ -11,9 +11,14 @@ namespace ksx4 {
 struct ProgramState;
 struct TransferSession;
 
+// What the user asked for besides the workbooks.
+struct TransferOptions {
+    bool alsoSavePdf = false;  // NAME.pdf beside each NAME.xls, written as durably
+};
+
 // Runs the whole transfer; throws EndProgram where the program ends. Done
 // when every stored report was transferred or none was found.
-Outcome cmddownloaddata_Click(ProgramState& state);
+Outcome cmddownloaddata_Click(ProgramState& state, const TransferOptions& options = {});
 // The same in a session the caller keeps (tests look at it afterwards).
 Outcome cmddownloaddata_Click(ProgramState& state, TransferSession& session);
 
@@ -25,7 +30,9 @@ struct ReportFilesOutcome {
     QString status;
 };
 
-// One workbook per stored report in folder (which ends in a separator). Once
+// One workbook per stored report in folder (which ends in a separator), and
+// its PDF beside it when the session asks for one; a PDF that cannot be
+// written fails like its workbook. Once
 // a save refusal has been answered with the file dialog, a later spreadsheet
 // failure leaves this function as xls::SpreadsheetError, for the transfer
 // operation to handle.

@@ -26,6 +26,7 @@ struct TransferSession {
     xls::Worksheet* reportSheet = nullptr;
     uint16_t deviceEntryCount = 0;
     uint16_t transferredCount = 0;
+    bool alsoSavePdf = false;  // a PDF of its pages beside each workbook
 };
 
 }  // namespace ksx4

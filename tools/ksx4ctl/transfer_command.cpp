@@ -4,13 +4,16 @@
 #include "report/transfer.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 
+#include <memory>
 #include <ostream>
 
 namespace ksx4::ctl {
 
 const char* const kTransferUsage =
-    "Usage: ksx4ctl transfer [--folder DIR] [--yes] [--wait SECONDS] [--verbose]\n"
+    "Usage: ksx4ctl transfer [--folder DIR] [--pdf] [--yes] [--wait SECONDS] [--verbose]
+"
     "\n"
     "Copies every report stored in the attached KSX-4 into its own Excel\n"
     "97-2003 workbook (.xls) in DIR, then tells the tester to erase its\n"
@@ -18,6 +21,9 @@ const char* const kTransferUsage =
     "\"Transfer Reports  from KSX-4\" in ksx4_assistant.\n"
     "\n"
     "  --folder DIR     the folder for the workbooks (asked for when missing)\n"
+    "  --pdf            also write each workbook's printed pages as NAME.pdf\n"
+    "                   beside NAME.xls; the reports are erased only when\n"
+    "                   every PDF is written too\n"
     "  --yes            answer OK or Yes to every question and accept every\n"
     "                   proposed file name\n"
     "  --wait SECONDS   with --yes: how long to keep looking for a tester\n"
@@ -31,6 +37,7 @@ const char* const kTransferUsage =
 
 int runTransferCommand(const QStringList& arguments, CtlContext& context) {
     ConsoleOptions options;
+    TransferOptions transfer;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (const auto problem = takeCommonOption(arguments, i, options)) {
@@ -42,6 +49,8 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
                                   QStringLiteral("not a folder: ") + arguments[i]);
             }
             options.folder = folder.absoluteFilePath();
+        } else if (argument == QLatin1String("--pdf")) {
+            transfer.alsoSavePdf = true;
         } else if (isHelp(argument)) {
             context.out << kTransferUsage;
             return kExitDone;
@@ -50,8 +59,18 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
                               QStringLiteral("unexpected argument: ") + argument);
         }
     }
-    return runOperation(context, options,
-                        [](ProgramState& state) { return cmddownloaddata_Click(state); });
+    // Drawing pages needs Qt's fonts, which come with a GUI application; on
+    // the console that is the offscreen one, made only when PDFs are asked for.
+    std::unique_ptr<QGuiApplication> fonts;
+    if (transfer.alsoSavePdf && QCoreApplication::instance() == nullptr) {
+        static int argc = 3;
+        static char name[] = "ksx4ctl", platform[] = "-platform", offscreen[] = "offscreen";
+        static char* argv[] = {name, platform, offscreen, nullptr};
+        fonts = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    return runOperation(context, options, [&transfer](ProgramState& state) {
+        return cmddownloaddata_Click(state, transfer);
+    });
 }
 
 }  // namespace ksx4::ctl
