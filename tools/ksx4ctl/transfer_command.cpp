@@ -12,8 +12,8 @@
 namespace ksx4::ctl {
 
 const char* const kTransferUsage =
-    "Usage: ksx4ctl transfer [--folder DIR] [--pdf] [--yes] [--wait SECONDS] [--verbose]
-"
+    "Usage: ksx4ctl transfer [--folder DIR] [--pdf] [--yes] [--wait SECONDS]\n"
+    "                        [--verbose]\n"
     "\n"
     "Copies every report stored in the attached KSX-4 into its own Excel\n"
     "97-2003 workbook (.xls) in DIR, then tells the tester to erase its\n"
