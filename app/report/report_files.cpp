@@ -23,7 +23,6 @@
 namespace ksx4 {
 namespace {
 
-constexpr int kLocationNameLength = 15;
 constexpr int kSavedTimeOffset = 20;
 
 const ReportFilesOutcome kFailedToWriteReport{Outcome::Failed,
@@ -82,8 +81,7 @@ class ReportFilesWriter {
         const int base = flash::slotBase(slot);
         openReportWorkbook(session_);
         session_.deviceEntryCount = countDeviceEntries(state_, slot);
-        const QString locationName =
-            trimBlanks(readFlashField(state_, base, kLocationNameLength, FlashFieldKind::Text));
+        const QString locationName = storedLocationName(state_, base);
         if (!makeTemplate(state_, session_, session_.deviceEntryCount, locationName)) {
             endSpreadsheetWork();
             return failedToWriteReport();

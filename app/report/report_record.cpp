@@ -49,8 +49,7 @@ archive::ArchivedReport archivedReport(ProgramState& state, int slot,
     s.testerSerial = testerSerialNumber(state);
     s.testerKind = state.testerType == kKsx4Pa ? 1 : 0;
     s.slot = slot;
-    s.location = trimBlanks(readFlashField(state, base + record::kLocationName,
-                                           record::kLocationNameLength, FlashFieldKind::Text));
+    s.location = storedLocationName(state, base);
     s.reportName = trimBlanks(readEepromField(state, eeprom::reportName(slot)));
     const record::Layout& layout =
         state.testerType == kKsx4Pa ? record::kProfibusPa : record::kFieldbus;

@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "ctl_support.h"
 #include "report/transfer.h"
+#include "report/transfer_session.h"
 
 #include <QFileInfo>
 
@@ -10,14 +11,20 @@
 namespace ksx4::ctl {
 
 const char* const kTransferUsage =
-    "Usage: ksx4ctl transfer [--folder DIR] [--yes] [--wait SECONDS]\n"
+    "Usage: ksx4ctl transfer [--folder DIR] [--archive LOCATION] [--yes] [--wait SECONDS]\n"
     "\n"
     "Copies every report stored in the attached KSX-4 into its own Excel\n"
     "97-2003 workbook (.xls) in DIR, then tells the tester to erase its\n"
     "reports at its next start. The steps, texts and questions are those of\n"
-    "\"Transfer Reports  from KSX-4\" in ksx4_assistant.\n"
+    "\"Transfer Reports  from KSX-4\" in ksx4_assistant. Every report is also\n"
+    "kept in the archive; the tester erases its reports only when every one\n"
+    "is in its workbook and in the archive.\n"
     "\n"
     "  --folder DIR     the folder for the workbooks (asked for when missing)\n"
+    "  --archive LOCATION\n"
+    "                   an SQLite file, postgresql://[user@][host][:port]/dbname\n"
+    "                   [?host=SOCKET_FOLDER], or none (default: $KSX4_ARCHIVE,\n"
+    "                   else ~/.local/share/ksx4-assistant/archive.sqlite)\n"
     "  --yes            answer OK or Yes to every question and accept every\n"
     "                   proposed file name\n"
     "  --wait SECONDS   with --yes: how long to keep looking for a tester\n"
@@ -25,12 +32,14 @@ const char* const kTransferUsage =
     "  --verbose        end by naming the USB access library and why the\n"
     "                   tester's last open failed (on standard error)\n"
     "\n"
-    "Exit status: 0 when all reports were transferred or none was found;\n"
+    "Exit status: 0 when all reports were transferred and archived or none was\n"
+    "found; a report that could not be archived counts as a failure;\n"
     "1 for any other outcome, including a fatal tester error that ends the\n"
     "program; 2 for bad arguments.\n";
 
 int runTransferCommand(const QStringList& arguments, CtlContext& context) {
     ConsoleOptions options;
+    std::optional<QString> archiveOption;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (const auto problem = takeCommonOption(arguments, i, options)) {
@@ -42,6 +51,8 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
                                   QStringLiteral("not a folder: ") + arguments[i]);
             }
             options.folder = folder.absoluteFilePath();
+        } else if (argument == QLatin1String("--archive") && i + 1 < arguments.size()) {
+            archiveOption = arguments[++i];
         } else if (isHelp(argument)) {
             context.out << kTransferUsage;
             return kExitDone;
@@ -50,8 +61,17 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
                               QStringLiteral("unexpected argument: ") + argument);
         }
     }
-    return runOperation(context, options,
-                        [](ProgramState& state) { return cmddownloaddata_Click(state); });
+    const auto location = archive::resolveArchiveLocation(archiveOption);
+    if (const auto* problem = std::get_if<QString>(&location))
+        return usageError(context, kTransferUsage, *problem);
+    const auto& archiveLocation = std::get<archive::ArchiveLocation>(location);
+    if (options.verbose)
+        context.err << "ksx4ctl: archive: " << archiveLocation.displayText().toStdString() << '\n';
+    return runOperation(context, options, [&archiveLocation](ProgramState& state) {
+        TransferSession session;
+        session.copies = ReportCopies(archiveLocation);
+        return cmddownloaddata_Click(state, session);
+    });
 }
 
 }  // namespace ksx4::ctl
