@@ -2,6 +2,8 @@
 # A throw-away PostgreSQL server for the archive tests:
 #   pg-test-server.sh start DIR   initdb into DIR/data, listen only on a Unix
 #                                 socket in DIR (no TCP), user ksx4, trust
+#   pg-test-server.sh halt DIR    stop it at once, keeping its data
+#   pg-test-server.sh resume DIR  start a halted server again
 #   pg-test-server.sh stop DIR    stop it and remove DIR
 # Run as root, the server runs as the unprivileged user nobody (PostgreSQL
 # refuses root). Exits 77 where no PostgreSQL server is installed.
@@ -33,10 +35,16 @@ case "$action" in
     [[ $(id -u) -eq 0 ]] && chown nobody "$dir"
     as_server "$bin/initdb" -D "$dir/data" -U ksx4 --auth=trust --no-locale -E UTF8 \
       >"$dir/initdb.log" 2>&1 || { cat "$dir/initdb.log" >&2; exit 1; }
+    "$0" resume "$dir"
+    echo "PostgreSQL test server on socket folder $dir"
+    ;;
+  resume)
     as_server "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
       -o "-k $dir -c listen_addresses= -c fsync=off" start >/dev/null ||
       { cat "$dir/server.log" >&2; exit 1; }
-    echo "PostgreSQL test server on socket folder $dir"
+    ;;
+  halt)
+    as_server "$bin/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null
     ;;
   stop)
     if [[ -d "$dir/data" ]]; then

@@ -47,11 +47,11 @@ struct StoreResult {
 };
 
 struct ListFilter {
-    QString text;  // part of the location or report name, any case
-    std::optional<int> testerSerial;
+    QString text = {};  // part of the location or report name, any case
+    std::optional<int> testerSerial = {};
     // Bounds on the report time ("YYYY-MM-DDTHH:MM:SS", inclusive).
-    std::optional<QString> since, until;
-    std::optional<QString> verdict;  // "OK", "WARN" or "BAD"
+    std::optional<QString> since = {}, until = {};
+    std::optional<QString> verdict = {};  // "OK", "WARN" or "BAD"
 };
 
 struct TrendQuery {
