@@ -11,7 +11,7 @@
 namespace ksx4::ctl {
 
 const char* const kTransferUsage =
-    "Usage: ksx4ctl transfer [--folder DIR] [--archive LOCATION] [--yes] [--wait SECONDS]\n"
+    "Usage: ksx4ctl transfer [--folder DIR] [--yes] [--wait SECONDS] [--archive LOCATION]\n"
     "\n"
     "Copies every report stored in the attached KSX-4 into its own Excel\n"
     "97-2003 workbook (.xls) in DIR, then tells the tester to erase its\n"
@@ -33,9 +33,8 @@ const char* const kTransferUsage =
     "                   tester's last open failed (on standard error)\n"
     "\n"
     "Exit status: 0 when all reports were transferred and archived or none was\n"
-    "found; a report that could not be archived counts as a failure;\n"
-    "1 for any other outcome, including a fatal tester error that ends the\n"
-    "program; 2 for bad arguments.\n";
+    "found; 1 for any other outcome, a report the archive could not take and\n"
+    "a fatal tester error that ends the program included; 2 for bad arguments.\n";
 
 int runTransferCommand(const QStringList& arguments, CtlContext& context) {
     ConsoleOptions options;
