@@ -41,6 +41,7 @@ sim::TesterImage comparedTester() {
 class Ksx4ctlRun {
   public:
     int run(const QStringList& arguments) {
+        ::setenv("KSX4_ARCHIVE", "none", 1);  // the workbooks are compared, not the archive
         std::istringstream in;
         ctl::CtlContext context{
             in,    out,  err,
