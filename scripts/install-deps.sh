@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev libusb-1.0-0-dev
+  libqt6sql6-sqlite libqt6sql6-psql postgresql
   python3 python3-xlrd
   gputils srecord
   g++-mingw-w64-i686 binutils-mingw-w64-i686
