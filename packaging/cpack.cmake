@@ -23,8 +23,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its platform plugins and SQL drivers at run time, so no library
 # names them: the assistant does not start without a platform plugin, and
 # the report archive needs the SQLite driver (the default) and the
-# PostgreSQL driver (a team's shared archive).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, libqt6sql6-psql")
+# PostgreSQL driver (a team's shared archive). The archive window's charts
+# link Qt Charts (named here as well as found by shlibdeps).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "qt6-qpa-plugins, libqt6sql6-sqlite, libqt6sql6-psql, libqt6charts6")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst ${CMAKE_CURRENT_SOURCE_DIR}/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

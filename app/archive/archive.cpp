@@ -78,6 +78,30 @@ ReportSummary summaryOf(const QSqlQuery& query) {
     return s;
 }
 
+QString orderClause(const ListOrder& order) {
+    using Key = ListOrder::Key;
+    const QLatin1String direction(order.descending ? " DESC" : "");
+    const QString time = QStringLiteral("r.report_time%1, r.slot%1, r.id%1").arg(direction);
+    QString key;
+    switch (order.key) {
+        case Key::Time:
+            return QStringLiteral(" ORDER BY ") + time;
+        case Key::Tester:
+            key = QStringLiteral("r.tester_serial");
+            break;
+        case Key::Location:
+            key = QStringLiteral("r.search_key");
+            break;
+        case Key::Devices:
+            key = QStringLiteral("r.devices");
+            break;
+        case Key::Verdict:
+            key = QStringLiteral("CASE r.verdict WHEN 'BAD' THEN 2 WHEN 'WARN' THEN 1 ELSE 0 END");
+            break;
+    }
+    return QStringLiteral(" ORDER BY %1%2, r.report_time, r.slot, r.id").arg(key, direction);
+}
+
 }  // namespace
 
 class Archive::Connection {
@@ -306,6 +330,11 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
 }
 
 Result<std::vector<ReportSummary>> Archive::list(const ListFilter& filter) {
+    return list(filter, ListOrder{}, ListPage{0, -1});
+}
+
+Result<std::vector<ReportSummary>> Archive::list(const ListFilter& filter, const ListOrder& order,
+                                                 const ListPage& page) {
     QString sql =
         QStringLiteral("SELECT %1 FROM report r WHERE 1 = 1").arg(QLatin1String(kSummaryColumns));
     QVariantList values;
@@ -329,7 +358,11 @@ Result<std::vector<ReportSummary>> Archive::list(const ListFilter& filter) {
         sql += QStringLiteral(" AND r.verdict = ?");
         values << *filter.verdict;
     }
-    sql += QStringLiteral(" ORDER BY r.report_time, r.slot, r.id");
+    sql += orderClause(order);
+    if (page.limit >= 0) {
+        sql += QStringLiteral(" LIMIT ? OFFSET ?");
+        values << page.limit << static_cast<qlonglong>(page.offset);
+    }
     QSqlQuery query(connection_->db());
     query.setForwardOnly(true);
     query.prepare(sql);

@@ -54,6 +54,18 @@ struct ListFilter {
     std::optional<QString> verdict = {};  // "OK", "WARN" or "BAD"
 };
 
+// The order of a listing and the part of it wanted, for windows that fetch
+// rows as they are shown.
+struct ListOrder {
+    enum class Key { Time, Tester, Location, Devices, Verdict };
+    Key key = Key::Time;
+    bool descending = false;
+};
+struct ListPage {
+    int64_t offset = 0;
+    int limit = 200;
+};
+
 struct TrendQuery {
     QString text;               // as ListFilter::text
     QString measure;            // a JudgedValue::measure
@@ -91,6 +103,10 @@ class Archive {
 
     // Sorted by report time, then slot, then id.
     Result<std::vector<ReportSummary>> list(const ListFilter& filter);
+    // The page of the listing in order; ties in the key keep the report
+    // time order. Verdicts sort OK, WARN, BAD; locations in any case.
+    Result<std::vector<ReportSummary>> list(const ListFilter& filter, const ListOrder& order,
+                                            const ListPage& page);
     // nullopt when no report has that id.
     Result<std::optional<ArchivedReport>> report(int64_t id);
     // Oldest first, as list sorts.

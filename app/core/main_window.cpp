@@ -174,6 +174,8 @@ void MainWindow::buildMenus() {
                                    handlers_.eepromAccess);
     addOperationEntry(mnufile, "mnuErase", QStringLiteral("&Erase Reports in KSX-4"),
                       handlers_.eraseReports);
+    addOperationEntry(mnufile, "mnuReportArchive", QStringLiteral("Report &Archive..."),
+                      handlers_.reportArchive);
     QAction* mnuexit = mnufile->addAction(QStringLiteral("&Exit"));
     mnuexit->setObjectName(QStringLiteral("mnuexit"));
     connect(mnuexit, &QAction::triggered, this, [this] { close(); });
