@@ -415,8 +415,11 @@ Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
 Result<std::vector<TrendPoint>> Archive::trend(const TrendQuery& trendQuery) {
     QString sql = QStringLiteral(
         "SELECT r.id, r.report_time, r.location, v.value, v.limit_value, v.judgement "
-        "FROM judged_value v JOIN report r ON r.id = v.report_id "
-        "WHERE v.measure = ? AND r.search_key LIKE ? ESCAPE '\\'");
+        // CROSS JOIN keeps SQLite on the value index first: one measure of
+        // one device is a small part of the values, while a location's
+        // reports may be all of them.
+        "FROM judged_value v CROSS JOIN report r "
+        "WHERE r.id = v.report_id AND v.measure = ? AND r.search_key LIKE ? ESCAPE '\\'");
     sql += trendQuery.device ? QStringLiteral(" AND v.device = ?")
                              : QStringLiteral(" AND v.device IS NULL");
     sql += QStringLiteral(" ORDER BY r.report_time, r.slot, r.id");

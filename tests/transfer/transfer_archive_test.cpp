@@ -64,7 +64,8 @@ TEST_P(TransferArchiveTest, EveryReportIsArchivedAndItsWorkbookMadeAgainByteForB
         const QString again = folder.filePath(QStringLiteral("again.xls"));
         QFile::remove(again);
         ASSERT_EQ(rebuildWorkbook(state, *report, again), Outcome::Done);
-        EXPECT_EQ(fileBytes(again), fileBytes(summary.workbookPath)) << summary.workbookPath.toStdString();
+        EXPECT_EQ(fileBytes(again), fileBytes(summary.workbookPath))
+            << summary.workbookPath.toStdString();
     }
 
     // The same reports again (the tester kept them): stored once.

@@ -82,8 +82,7 @@ std::optional<QString> reportTimeBound(const QString& text, bool end) {
 
 // The problem with the arguments, or nullopt.
 std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) {
-    a.subcommand = arguments.value(0);
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         const bool hasValue = i + 1 < arguments.size();
         const QString value = hasValue ? arguments[i + 1] : QString();
@@ -92,6 +91,10 @@ std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) 
         };
         if (argument == QLatin1String("--yes")) {
             a.console.yes = true;
+            continue;
+        }
+        if (!argument.startsWith(QLatin1String("--")) && a.subcommand.isEmpty()) {
+            a.subcommand = argument;
             continue;
         }
         if (!argument.startsWith(QLatin1String("--"))) {
