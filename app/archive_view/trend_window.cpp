@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPageSize>
@@ -29,9 +30,23 @@ namespace {
 constexpr int kChartHeight = 280;
 constexpr std::array kJudgements{"OK", "WARN", "BAD"};
 
-qreal timeOf(const archive::TrendPoint& point) {
-    return static_cast<qreal>(QDateTime::fromString(point.time, Qt::ISODate).toMSecsSinceEpoch());
-}
+// A report time ("YYYY-MM-DDTHH:MM:SS", the PC's local time) on the time
+// axis. Local midnight is looked up once per day: each lookup asks the
+// system's time zone data, far too slow for every point of a long trend.
+class TimeAxisPosition {
+  public:
+    qreal operator()(const QString& text) {
+        const QDate date = QDate::fromString(text.left(10), Qt::ISODate);
+        const QTime time = QTime::fromString(text.mid(11, 8), QStringLiteral("HH:mm:ss"));
+        auto midnight = midnights_.find(date);
+        if (midnight == midnights_.end())
+            midnight = midnights_.insert(date, QDateTime(date, QTime(0, 0)).toMSecsSinceEpoch());
+        return static_cast<qreal>(*midnight + (time.isValid() ? time.msecsSinceStartOfDay() : 0));
+    }
+
+  private:
+    QHash<QDate, qint64> midnights_;
+};
 
 }  // namespace
 
@@ -60,8 +75,9 @@ QChart* makeTrendChart(const TrendChart& data) {
     double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest();
     qreal first = 0, last = 0;
     std::optional<double> limitInForce;
+    TimeAxisPosition timeOf;
     for (const archive::TrendPoint& p : data.points) {
-        const qreal t = timeOf(p);
+        const qreal t = timeOf(p.time);
         if (values.isEmpty() && limits.isEmpty()) first = t;
         last = t;
         if (p.limit) {
