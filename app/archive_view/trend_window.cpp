@@ -114,11 +114,12 @@ QChart* makeTrendChart(const TrendChart& data) {
     const double margin = std::max((high - low) * 0.1, 0.5);
     valueAxis->setRange(std::max(0.0, low - margin), high + margin);
     valueAxis->applyNiceNumbers();
-    // One report still gets a day's width.
-    const qreal day = 86'400'000;
-    timeAxis->setRange(
-        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first - day / 2)),
-        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::max(last, first) + day / 2)));
+    // The first and last points clear of the axes; one report still gets a
+    // day's width.
+    const qreal span = std::max(last - first, qreal{0});
+    const qreal room = std::max(span * 0.04, qreal{43'200'000});
+    timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first - room)),
+                       QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first + span + room)));
     chart->addAxis(timeAxis, Qt::AlignBottom);
     chart->addAxis(valueAxis, Qt::AlignLeft);
     for (QAbstractSeries* series : chart->series()) {
@@ -135,6 +136,9 @@ TrendWindow::TrendWindow(ProgramState& state, OperationRunner& runner, QWidget* 
     setObjectName(QStringLiteral("frmTrend"));
     resize(820, 700);
     auto* layout = new QVBoxLayout(this);
+    heading_ = new QLabel(this);
+    heading_->setObjectName(QStringLiteral("lblTrend"));
+    layout->addWidget(heading_);
     auto* scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     holder_ = new QWidget(scroll);
@@ -148,6 +152,11 @@ TrendWindow::TrendWindow(ProgramState& state, OperationRunner& runner, QWidget* 
 
 void TrendWindow::setTrend(const QString& location, std::vector<TrendChart> charts) {
     setWindowTitle(QStringLiteral("Trend of %1").arg(location));
+    const std::size_t reports = charts.empty() ? 0 : charts.front().points.size();
+    heading_->setText(QStringLiteral("<b>%1</b>: %2 reports whose location or report name holds "
+                                     "this text, oldest first")
+                          .arg(location.toHtmlEscaped())
+                          .arg(reports));
     buttons_.clear();
     views_.clear();
     titles_.clear();

@@ -34,6 +34,7 @@ class TrendWindow final : public QWidget, public TrendForm {
   private:
     ProgramState& state_;
     OperationRunner& runner_;
+    QLabel* heading_ = nullptr;
     QVBoxLayout* charts_ = nullptr;
     QWidget* holder_ = nullptr;
     std::vector<QChartView*> views_;
