@@ -55,8 +55,8 @@ struct EditorWindows {
 
 ksx4::MainWindowHandlers mainWindowHandlers(EditorWindows& editors) {
     ksx4::MainWindowHandlers handlers;
-    handlers.transferReports = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
-        ksx4::cmddownloaddata_Click(state);
+    handlers.transferReports = [](ksx4::ProgramState& state, ksx4::MainWindowForm& window) {
+        ksx4::cmddownloaddata_Click(state, {window.alsoSaveReportsAsPdf()});
     };
     handlers.eraseReports = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
         ksx4::mnuErase_Click(state);
@@ -98,6 +98,7 @@ ksx4::MainWindowHandlers withEngineeringHandlers(ksx4::MainWindowHandlers handle
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KSX-4 Assistant"));
+    QApplication::setOrganizationName(QStringLiteral("KSX-4 Assistant"));  // the settings' folder
     QApplication::setApplicationVersion(QStringLiteral(KSX4_PROJECT_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("example.tessel.KSX4Assistant"));
     // The program's own folder is the current folder, as on every start.

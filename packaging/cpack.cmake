@@ -24,9 +24,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # names them: the assistant does not start without a platform plugin, and
 # the report archive needs the SQLite driver (the default) and the
 # PostgreSQL driver (a team's shared archive). The archive window's charts
-# link Qt Charts (named here as well as found by shlibdeps).
+# link Qt Charts (named here as well as found by shlibdeps). The printed
+# pages are drawn in Arial's metrics, which fonts-liberation2 gives
+# fontconfig.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "qt6-qpa-plugins, libqt6sql6-sqlite, libqt6sql6-psql, libqt6charts6")
+  "qt6-qpa-plugins, libqt6sql6-sqlite, libqt6sql6-psql, libqt6charts6, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst ${CMAKE_CURRENT_SOURCE_DIR}/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -13,7 +13,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
   help2man dpkg-dev file lintian desktop-file-utils appstream
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation2 libreoffice-calc-nogui poppler-utils
 )
 if [[ "${1:-}" == "--demo" ]]; then
   packages+=(xvfb xauth)

@@ -22,6 +22,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSettings>
 
 namespace ksx4 {
 namespace {
@@ -32,6 +33,8 @@ QRect twipRect(int left, int top, int width, int height) {
     return twips::rect(left, top, width, height);
 }
 
+// Where the Set menu remembers "Also Save Reports as PDF" between runs.
+const QString kAlsoPdfKey = QStringLiteral("transfer/alsoSaveReportsAsPdf");
 const QSize kClientSize{px(4812), px(2976)};
 
 // The largest point size (up to the wanted one) at which text fits into
@@ -186,6 +189,13 @@ void MainWindow::buildMenus() {
                       handlers_.reportNames);
     addOperationEntry(mnuSet, "mnuOKBADLimits", QStringLiteral("&OK/BAD Limits"),
                       handlers_.okBadLimits);
+    mnuSet->addSeparator();
+    mnuAlsoPdf_ = mnuSet->addAction(QStringLiteral("Also Save Reports as &PDF"));
+    mnuAlsoPdf_->setObjectName(QStringLiteral("mnuAlsoPdf"));
+    mnuAlsoPdf_->setCheckable(true);
+    mnuAlsoPdf_->setChecked(QSettings().value(kAlsoPdfKey, false).toBool());
+    connect(mnuAlsoPdf_, &QAction::toggled, this,
+            [](bool checked) { QSettings().setValue(kAlsoPdfKey, checked); });
 
     QMenu* mnuhelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuhelp->setObjectName(QStringLiteral("mnuhelp"));
@@ -195,6 +205,10 @@ void MainWindow::buildMenus() {
     QAction* about = mnuhelp->addAction(QStringLiteral("About KSX-4 Assistant"));
     about->setObjectName(QStringLiteral("mnuabout"));
     connect(about, &QAction::triggered, this, [this] { showAbout(); });
+}
+
+bool MainWindow::alsoSaveReportsAsPdf() const {
+    return mnuAlsoPdf_->isChecked();
 }
 
 void MainWindow::attach(ProgramState& state, OperationRunner& runner) {

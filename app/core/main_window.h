@@ -35,6 +35,7 @@ class MainWindow final : public QMainWindow, public MainWindowForm {
     void hideEngineeringEntries() override;
     void showMainWindow() override;
     void setTransferAndFirmwareEnabled(bool enabled) override;
+    bool alsoSaveReportsAsPdf() const override;
 
   protected:
     // Form_QueryUnload: closing always runs the exit sequence.
@@ -74,6 +75,7 @@ class MainWindow final : public QMainWindow, public MainWindowForm {
     QAction* mnuManCal_ = nullptr;
     QAction* mnuManTest_ = nullptr;
     QAction* mnuEngCal_ = nullptr;
+    QAction* mnuAlsoPdf_ = nullptr;     // checkable, remembered in the settings
     QList<QAction*> operationEntries_;  // menu entries that start an operation
 };
 

@@ -16,6 +16,9 @@ class MainWindowForm {
     // buttons stay disabled, and once it has ended they are enabled only if
     // nothing disabled them here. A form without those buttons ignores it.
     virtual void setTransferAndFirmwareEnabled(bool enabled) { static_cast<void>(enabled); }
+    // Set, "Also Save Reports as PDF": whether a transfer writes NAME.pdf
+    // beside each workbook. A form without that entry says no.
+    virtual bool alsoSaveReportsAsPdf() const { return false; }
 };
 
 }  // namespace ksx4

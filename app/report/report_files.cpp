@@ -8,6 +8,7 @@
 #include "report/flash_fields.h"
 #include "report/report_file_name.h"
 #include "report/report_record.h"
+#include "report/report_pdf.h"
 #include "report/report_template.h"
 #include "report/transfer.h"
 #include "report/transfer_session.h"
@@ -151,6 +152,7 @@ class ReportFilesWriter {
         }
         session_.reportWorkbook->saveAs(path);
         writtenFiles_.insert(QFileInfo(path).canonicalFilePath().toCaseFolded());
+        if (session_.alsoSavePdf) writeReportPdf(*session_.reportSheet, path);
     }
 
     // Where the transfer ends for a choice without a path; nothing for a path.

@@ -96,9 +96,10 @@ QString browseForFolder(ProgramState& state, const QString& title) {
     return state.ui.browseForFolder(title);
 }
 
-Outcome cmddownloaddata_Click(ProgramState& state) {
+Outcome cmddownloaddata_Click(ProgramState& state, const TransferOptions& options) {
     TransferSession session;
     session.copies = ReportCopies::forLocation(archive::resolveArchiveLocation(std::nullopt));
+    session.alsoSavePdf = options.alsoSavePdf;
     return cmddownloaddata_Click(state, session);
 }
 

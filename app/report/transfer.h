@@ -11,10 +11,15 @@ namespace ksx4 {
 struct ProgramState;
 struct TransferSession;
 
+// What the user asked for besides the workbooks.
+struct TransferOptions {
+    bool alsoSavePdf = false;  // NAME.pdf beside each NAME.xls, written as durably
+};
+
 // Runs the whole transfer; throws EndProgram where the program ends. Done
 // when every stored report was transferred, and kept in the archive, or none
 // was found. The archive is the one KSX4_ARCHIVE names, else the default.
-Outcome cmddownloaddata_Click(ProgramState& state);
+Outcome cmddownloaddata_Click(ProgramState& state, const TransferOptions& options = {});
 // The same in a session the caller keeps (tests look at it afterwards),
 // with the copies the caller set in session.copies (none by default).
 Outcome cmddownloaddata_Click(ProgramState& state, TransferSession& session);
@@ -27,7 +32,9 @@ struct ReportFilesOutcome {
     QString status;
 };
 
-// One workbook per stored report in folder (which ends in a separator). Once
+// One workbook per stored report in folder (which ends in a separator), and
+// its PDF beside it when the session asks for one; a PDF that cannot be
+// written fails like its workbook. Once
 // a save refusal has been answered with the file dialog, a later spreadsheet
 // failure leaves this function as xls::SpreadsheetError, for the transfer
 // operation to handle.

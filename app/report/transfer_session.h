@@ -30,6 +30,7 @@ struct TransferSession {
     uint16_t transferredCount = 0;
     // The copies beside each workbook; none unless the caller sets them.
     ReportCopies copies;
+    bool alsoSavePdf = false;  // a PDF of its pages beside each workbook
 };
 
 }  // namespace ksx4

@@ -20,6 +20,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -117,6 +119,24 @@ TEST_F(MainWindowTest, StartsOnASimulatedTesterAndShowsReady) {
     // The debug area lies below the client area the window opens with.
     EXPECT_GE(find<QWidget>("Label1")->geometry().top(), window->centralWidget()->height());
     EXPECT_GE(find<QWidget>("List1")->geometry().top(), window->centralWidget()->height());
+}
+
+TEST_F(MainWindowTest, AlsoSaveReportsAsPdfIsRememberedBetweenRuns) {
+    QSettings().clear();
+    for (const bool check : {true, false}) {
+        MainWindow first(handlers);
+        auto* entry = first.findChild<QAction*>(QStringLiteral("mnuAlsoPdf"));
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->text(), "Also Save Reports as &PDF");
+        EXPECT_TRUE(entry->isCheckable());
+        EXPECT_EQ(first.alsoSaveReportsAsPdf(), !check);
+        entry->trigger();
+        EXPECT_EQ(first.alsoSaveReportsAsPdf(), check);
+
+        const MainWindow next(handlers);
+        EXPECT_EQ(next.alsoSaveReportsAsPdf(), check);
+        EXPECT_EQ(next.findChild<QAction*>(QStringLiteral("mnuAlsoPdf"))->isChecked(), check);
+    }
 }
 
 TEST_F(MainWindowTest, DebugCheckBoxesAreWhite) {
@@ -226,6 +246,7 @@ TEST_F(MainWindowTest, TransferAndFirmwareButtonsFollowRunnerAndProcedures) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);  // the settings go to a test folder
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

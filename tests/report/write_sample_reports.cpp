@@ -2,119 +2,13 @@
 // transfer builds them: "Fieldbus sample.xls" (six devices over two pages)
 // and "Profibus PA sample.xls" (thirteen devices). Both carry red and
 // yellow judgements. Used by the read-back and PDF tests, and by hand.
+#include "sample_report_writer.h"
+
 #include "core/program_state.h"
-#include "platform/link_library.h"
-#include "platform/xls/spreadsheet.h"
-#include "report/fill_report.h"
-#include "report/flash_fields.h"
-#include "report/record_layout.h"
-#include "report/report_template.h"
-#include "report/transfer_session.h"
-#include "scripted_operator.h"
-#include "settings/memory_map.h"
 
 #include <QDir>
 
 #include <cstdio>
-
-namespace ksx4 {
-namespace {
-
-void setLimit(ProgramState& state, const eeprom::Field& field, uint16_t value) {
-    state.eepromImage[static_cast<std::size_t>(field.address)] = static_cast<uint8_t>(value >> 8);
-    state.eepromImage[static_cast<std::size_t>(field.address + 1)] =
-        static_cast<uint8_t>(value & 0xFF);
-}
-
-void storeSample(ProgramState& state, int deviceCount) {
-    const record::Layout& l = state.testerType == kKsx4Pa ? record::kProfibusPa : record::kFieldbus;
-    const int base = flash::slotBase(1);
-    auto put = [&](int offset, uint8_t value) {
-        state.flashImage[static_cast<std::size_t>(base + offset)] = value;
-    };
-    auto putWord = [&](int offset, uint16_t value) {
-        put(offset, static_cast<uint8_t>(value & 0xFF));
-        put(offset + 1, static_cast<uint8_t>(value >> 8));
-    };
-    const QByteArray name = QByteArray("North field").leftJustified(15, ' ');
-    for (int i = 0; i < 15; ++i) {
-        put(i, static_cast<uint8_t>(name[i]));
-        state.eepromImage[static_cast<std::size_t>(eeprom::reportName(1).address + i)] =
-            static_cast<uint8_t>(name[i]);
-    }
-    putWord(l.voltage, 8990);  // shows 9.0V against 9.0V and is BAD
-    putWord(l.lowestSignal, 420);
-    putWord(l.lowestSignalAddress, 20);
-    putWord(l.avgFieldbusNoise, 40);
-    putWord(l.peakFieldbusNoise, 75);
-    putWord(l.avgLowNoise, 12);
-    putWord(l.peakLowNoise, 151);
-    putWord(l.avgHighNoise, 30);
-    putWord(l.peakHighNoise, 60);
-    put(l.shieldShort, record::kNoShorts);
-    if (l.lasAddress != record::kNone) putWord(l.lasAddress, 16);
-    putWord(l.addDropAddress, 23);
-    put(l.addDropKind, record::kAddDropAdd);
-    put(l.activeDevices, static_cast<uint8_t>(deviceCount));
-    for (const int stamp : {l.connectedTime, l.savedTime, l.lowestSignalTime, l.addDropTime}) {
-        if (stamp == record::kNone) continue;
-        put(stamp, 0x0D);  // February 1986
-        put(stamp + 2, 0x12);
-    }
-    for (int entry = 1; entry <= deviceCount; ++entry) {
-        const int offset = record::deviceEntryOffset(l, entry);
-        put(offset + l.entryAddress, static_cast<uint8_t>(entry + 15));
-        putWord(offset + l.entrySignal, static_cast<uint16_t>(entry == 4 ? 120 : 480 + entry));
-        put(offset + l.entryStatus, entry == 3 ? record::kEntryAdded : record::kEntryPresent);
-        put(offset + l.entryRetransmits, static_cast<uint8_t>(entry == 5 ? 251 : entry));
-        if (l.entryRole != record::kNone) put(offset + l.entryRole, entry == 1 ? 1 : 0);
-    }
-}
-
-bool writeSample(const QString& path, uint16_t testerType, int deviceCount) {
-    test::VirtualClock clock;
-    test::ScriptedOperator ui{clock};
-    LinkLibrary link{"ksx4_com_not_loaded"};
-    ProgramState state{ui, clock, link};
-    TransferSession session;
-    state.testerType = testerType;
-    setLimit(state, eeprom::kVoltageLimit, 9000);
-    setLimit(state, eeprom::kSignalLimit, 150);
-    setLimit(state, eeprom::kAvgLowNoiseLimit, 150);
-    setLimit(state, eeprom::kPeakLowNoiseLimit, 150);
-    setLimit(state, eeprom::kAvgFieldbusNoiseLimit, 75);
-    setLimit(state, eeprom::kPeakFieldbusNoiseLimit, 75);
-    setLimit(state, eeprom::kAvgHighNoiseLimit, 150);
-    setLimit(state, eeprom::kPeakHighNoiseLimit, 150);
-    setLimit(state, eeprom::kRetransmitLimit, 250);
-    storeSample(state, deviceCount);
-
-    try {
-        session.excelApp = xls::Application::create(ui);
-        session.excelApp->setSheetsInNewWorkbook(1);
-        session.reportWorkbook = &session.excelApp->addWorkbook();
-        session.reportSheet = &session.reportWorkbook->worksheet(1);
-        const uint16_t devices = countDeviceEntries(state, 1);
-        const QString location =
-            readFlashField(state, flash::slotBase(1), 15, FlashFieldKind::Text).trimmed();
-        if (!makeTemplate(state, session, devices, location) ||
-            !fillReport(state, session, 1, flash::slotBase(1), devices)) {
-            std::fprintf(stderr, "building %s failed\n", qPrintable(path));
-            return false;
-        }
-        session.reportWorkbook->saveAs(path);
-        session.reportWorkbook->close(false);
-    } catch (const xls::SpreadsheetError& error) {
-        std::fprintf(stderr, "%s: %d %s\n", qPrintable(path), error.number,
-                     qPrintable(error.description));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
-
-}  // namespace
-}  // namespace ksx4
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -124,8 +18,9 @@ int main(int argc, char** argv) {
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!folder.mkpath(QStringLiteral("."))) return 1;
     const bool written =
-        ksx4::writeSample(folder.filePath(QStringLiteral("Fieldbus sample.xls")), ksx4::kKsx4, 6) &&
-        ksx4::writeSample(folder.filePath(QStringLiteral("Profibus PA sample.xls")), ksx4::kKsx4Pa,
-                          13);
+        ksx4::writeSampleReport(folder.filePath(QStringLiteral("Fieldbus sample.xls")), ksx4::kKsx4,
+                                6) &&
+        ksx4::writeSampleReport(folder.filePath(QStringLiteral("Profibus PA sample.xls")),
+                                ksx4::kKsx4Pa, 13);
     return written ? 0 : 1;
 }

@@ -231,7 +231,8 @@ TEST_P(UsageTest, ExplainsItselfWithoutTouchingTheTester) {
         EXPECT_THAT(errors(), HasSubstr(c.problem));
         EXPECT_THAT(errors(), HasSubstr("Usage: ksx4ctl transfer"));
     } else {
-        EXPECT_THAT(stdoutText.str(), HasSubstr("Usage: ksx4ctl transfer [--folder DIR] [--yes]"));
+        EXPECT_THAT(stdoutText.str(),
+                    HasSubstr("Usage: ksx4ctl transfer [--folder DIR] [--pdf] [--yes]"));
     }
     EXPECT_TRUE(workbooks().isEmpty());
     EXPECT_EQ(eraseIndicator(), 0);

@@ -5,13 +5,16 @@
 #include "report/transfer_session.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 
+#include <memory>
 #include <ostream>
 
 namespace ksx4::ctl {
 
 const char* const kTransferUsage =
-    "Usage: ksx4ctl transfer [--folder DIR] [--yes] [--wait SECONDS] [--archive LOCATION]\n"
+    "Usage: ksx4ctl transfer [--folder DIR] [--pdf] [--yes] [--wait SECONDS]\n"
+    "                        [--archive LOCATION]\n"
     "\n"
     "Copies every report stored in the attached KSX-4 into its own Excel\n"
     "97-2003 workbook (.xls) in DIR, then tells the tester to erase its\n"
@@ -25,6 +28,9 @@ const char* const kTransferUsage =
     "                   an SQLite file, postgresql://[user@][host][:port]/dbname\n"
     "                   [?host=SOCKET_FOLDER], or none (default: $KSX4_ARCHIVE,\n"
     "                   else ~/.local/share/ksx4-assistant/archive.sqlite)\n"
+    "  --pdf            also write each workbook's printed pages as NAME.pdf\n"
+    "                   beside NAME.xls; the reports are erased only when\n"
+    "                   every PDF is written too\n"
     "  --yes            answer OK or Yes to every question and accept every\n"
     "                   proposed file name\n"
     "  --wait SECONDS   with --yes: how long to keep looking for a tester\n"
@@ -39,6 +45,7 @@ const char* const kTransferUsage =
 int runTransferCommand(const QStringList& arguments, CtlContext& context) {
     ConsoleOptions options;
     std::optional<QString> archiveOption;
+    TransferOptions transfer;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (const auto problem = takeCommonOption(arguments, i, options)) {
@@ -52,6 +59,8 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
             options.folder = folder.absoluteFilePath();
         } else if (argument == QLatin1String("--archive") && i + 1 < arguments.size()) {
             archiveOption = arguments[++i];
+        } else if (argument == QLatin1String("--pdf")) {
+            transfer.alsoSavePdf = true;
         } else if (isHelp(argument)) {
             context.out << kTransferUsage;
             return kExitDone;
@@ -66,9 +75,19 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
     const auto& archiveLocation = std::get<archive::ArchiveLocation>(location);
     if (options.verbose)
         context.err << "ksx4ctl: archive: " << archiveLocation.displayText().toStdString() << '\n';
-    return runOperation(context, options, [&archiveLocation](ProgramState& state) {
+    // Drawing pages needs Qt's fonts, which come with a GUI application; on
+    // the console that is the offscreen one, made only when PDFs are asked for.
+    std::unique_ptr<QGuiApplication> fonts;
+    if (transfer.alsoSavePdf && QCoreApplication::instance() == nullptr) {
+        static int argc = 3;
+        static char name[] = "ksx4ctl", platform[] = "-platform", offscreen[] = "offscreen";
+        static char* argv[] = {name, platform, offscreen, nullptr};
+        fonts = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    return runOperation(context, options, [&archiveLocation, &transfer](ProgramState& state) {
         TransferSession session;
         session.copies = ReportCopies(archiveLocation);
+        session.alsoSavePdf = transfer.alsoSavePdf;
         return cmddownloaddata_Click(state, session);
     });
 }

@@ -34,8 +34,6 @@ constexpr uint16_t kDefaultXf = 15;
 constexpr int kMaxXfs = 4000;
 constexpr int kMaxPageBreaks = 1026;
 constexpr int kMaxMergesPerRecord = 1026;
-constexpr int kDefaultRowTwips = 255;           // 12.75 points, for the default 10-point font
-constexpr uint16_t kDefaultColumnWidth = 2340;  // 8.43 characters
 constexpr int kMaxHeaderFooter = 255;
 constexpr int kFirstCustomFormat = 164;
 
@@ -70,18 +68,6 @@ void unicodeString(ByteWriter& out, const QString& text, bool shortLength = fals
     characters(out, text, wide, 0, text.size());
 }
 
-uint16_t columnWidthUnits(double characters) {
-    // A 7-pixel digit and 5 pixels of padding, in 1/256 of a digit.
-    const double units = std::floor((std::floor(characters * 7) + 5) * 256 / 7);
-    return static_cast<uint16_t>(std::min(units, 65535.0));
-}
-
-// The height a row gets for its largest font when none was set.
-int naturalRowTwips(int fontTwips) {
-    const double points = std::ceil(fontTwips / 20.0 * 1.275 / 0.75) * 0.75;
-    return std::max(kDefaultRowTwips, static_cast<int>(std::lround(points * 20)));
-}
-
 uint16_t builtInFormat(const QString& format) {
     static const std::pair<const char*, uint16_t> builtIns[] = {
         {"General", 0},  {"0", 1},  {"0.00", 2},   {"#,##0", 3},
@@ -102,8 +88,7 @@ struct XfHash {
 
 struct CellEntry {
     uint16_t row, column, xf;
-    uint16_t fontTwips;  // decides the row's height
-    int32_t string;      // -1: a formatted empty cell
+    int32_t string;  // -1: a formatted empty cell
 };
 
 struct RowEntry {
@@ -208,7 +193,7 @@ class WorkbookWriter {
 
     SheetPlan plan(const Worksheet& sheet) {
         const SheetModel& model = sheet.model();
-        const PageSetup& setup = sheet.pageSetup();
+        const PageSetup& setup = model.pageSetup();
         SheetPlan p{&sheet, {}, {}, {}, std::nullopt, {}, {}};
         std::vector<int> formatCache(model.numberFormats().size(), -1);
         haveLast_ = false;  // number formats are numbered per sheet
@@ -250,26 +235,18 @@ class WorkbookWriter {
             const QString& text = model.text(r, c);
             const FormatValues values = model.resolve(r, c);
             p.cells.push_back({static_cast<uint16_t>(r - 1), static_cast<uint16_t>(c - 1),
-                               xfOf(values),
-                               static_cast<uint16_t>(values[propertyIndex(Property::FontSize)]),
-                               text.isEmpty() ? -1 : stringIndex(text)});
+                               xfOf(values), text.isEmpty() ? -1 : stringIndex(text)});
         });
 
+        const std::vector<int> heights = model.rowHeightsTwips();
         std::size_t next = 0;
         for (int r = 1; r <= model.rowCount(); ++r) {
             const RowData& data = *model.row(r);
             const auto row = static_cast<uint16_t>(r - 1);
             const std::size_t first = next;
-            int largestFont = 0;
-            for (; next < p.cells.size() && p.cells[next].row == row; ++next) {
-                largestFont = std::max<int>(largestFont, p.cells[next].fontTwips);
-            }
+            while (next < p.cells.size() && p.cells[next].row == row) ++next;
             const bool formatted = data.format && data.format->any;
             if (next == first && !formatted && data.heightTwips < 0 && !data.hidden) continue;
-            if (formatted) {
-                largestFont =
-                    std::max(largestFont, model.resolveRow(r)[propertyIndex(Property::FontSize)]);
-            }
             const bool custom = data.heightTwips >= 0;
             uint32_t flags = 0x0100;
             if (data.hidden || data.heightTwips == 0) flags |= 0x20;
@@ -278,7 +255,7 @@ class WorkbookWriter {
                 flags |= 0x80 | (static_cast<uint32_t>(xfOf(model.resolveRow(r))) << 16);
             else
                 flags |= static_cast<uint32_t>(kDefaultXf) << 16;
-            const int twips = custom ? std::max(data.heightTwips, 1) : naturalRowTwips(largestFont);
+            const int twips = heights[static_cast<std::size_t>(r - 1)];
             const uint16_t firstColumn = next > first ? p.cells[first].column : 0;
             const uint16_t endColumn =
                 next > first ? static_cast<uint16_t>(p.cells[next - 1].column + 1) : 0;

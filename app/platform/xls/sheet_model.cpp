@@ -1,6 +1,7 @@
 #include "platform/xls/sheet_model.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ksx4::xls {
 namespace {
@@ -29,22 +30,35 @@ bool overlaps(const Area& a, const Area& b) {
 }
 
 // Takes each property from whichever of the given partial formats set it last.
-FormatValues combine(const PartialFormat* a, const PartialFormat* b, const PartialFormat* c) {
-    FormatValues values = defaultFormatValues();
-    const PartialFormat* parts[] = {a, b, c};
-    for (int p = 0; p < kPropertyCount; ++p) {
-        uint32_t best = 0;
-        for (const PartialFormat* part : parts) {
-            if (part && part->properties[p].stamp > best) {
-                best = part->properties[p].stamp;
-                values[p] = part->properties[p].value;
-            }
+int32_t combineOne(int p, const PartialFormat* a, const PartialFormat* b, const PartialFormat* c) {
+    int32_t value = defaultFormatValues()[p];
+    uint32_t best = 0;
+    for (const PartialFormat* part : {a, b, c}) {
+        if (part && part->properties[p].stamp > best) {
+            best = part->properties[p].stamp;
+            value = part->properties[p].value;
         }
     }
+    return value;
+}
+
+FormatValues combine(const PartialFormat* a, const PartialFormat* b, const PartialFormat* c) {
+    FormatValues values;
+    for (int p = 0; p < kPropertyCount; ++p) values[p] = combineOne(p, a, b, c);
     return values;
 }
 
 }  // namespace
+
+uint16_t columnWidthUnits(double characters) {
+    const double units = std::floor((std::floor(characters * 7) + 5) * 256 / 7);
+    return static_cast<uint16_t>(std::min(units, 65535.0));
+}
+
+int naturalRowTwips(int fontTwips) {
+    const double points = std::ceil(fontTwips / 20.0 * 1.275 / 0.75) * 0.75;
+    return std::max(kDefaultRowTwips, static_cast<int>(std::lround(points * 20)));
+}
 
 const FormatValues& defaultFormatValues() {
     static const FormatValues defaults = makeDefaults();
@@ -155,6 +169,33 @@ FormatValues SheetModel::resolveRow(int r) const {
 
 FormatValues SheetModel::resolveColumn(int c) const {
     return combine(&columns_[c - 1].format, nullptr, nullptr);
+}
+
+std::vector<int> SheetModel::rowHeightsTwips() const {
+    std::vector<int> largestFont(rows_.size(), 0);
+    const int fontSize = propertyIndex(Property::FontSize);
+    forEachUsedCell([&](int r, int c) {
+        const RowData& data = rows_[static_cast<std::size_t>(r - 1)];
+        const PartialFormat* cell =
+            c <= static_cast<int>(data.cells.size()) ? &data.cells[c - 1].format : nullptr;
+        int& largest = largestFont[static_cast<std::size_t>(r - 1)];
+        largest = std::max(largest,
+                           combineOne(fontSize, &columns_[c - 1].format, data.format.get(), cell));
+    });
+    std::vector<int> heights(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const RowData& data = rows_[i];
+        const int r = static_cast<int>(i) + 1;
+        if (data.heightTwips >= 0) {
+            heights[i] = std::max(data.heightTwips, 1);
+            continue;
+        }
+        int largest = largestFont[i];
+        if (data.format && data.format->any)
+            largest = std::max(largest, resolveRow(r)[propertyIndex(Property::FontSize)]);
+        heights[i] = naturalRowTwips(largest);
+    }
+    return heights;
 }
 
 bool SheetModel::isMerged(int r, int c) const {

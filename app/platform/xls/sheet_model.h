@@ -2,7 +2,9 @@
 // The worksheet's storage: texts, and formats kept as stamped properties on
 // columns, rows and cells. Every request gets a higher stamp, so a cell's
 // format is, property by property, the latest request that covered it,
-// whether it named the cell, its row or its column.
+// whether it named the cell, its row or its column. The page setup and the
+// sizes rows and columns print at live here too, for the writer and the
+// printed pages alike.
 #include "platform/xls/spreadsheet.h"
 
 #include <QString>
@@ -77,6 +79,18 @@ struct RowData {
     bool hidden = false;
 };
 
+// How the file measures sizes, and so how the sheet prints: a column's width
+// in 1/256 of the default font's digit width, a row's height in twips.
+inline constexpr int kDefaultRowTwips = 255;  // 12.75 points, for the default 10-point font
+inline constexpr uint16_t kDefaultColumnWidth = 2340;  // 8.43 characters
+// The default font's digit on paper: Arial's 0.556 em at 10 points.
+inline constexpr double kDigitWidthPoints = 5.56;
+// The stored width of a column of `characters` digits, counting a 7-pixel
+// digit and 5 pixels of padding as the screen does.
+uint16_t columnWidthUnits(double characters);
+// The height a row gets for its largest font when none was set.
+int naturalRowTwips(int fontTwips);
+
 struct ColumnData {
     PartialFormat format;
     double width = -1;  // characters; -1: default width
@@ -101,11 +115,19 @@ class SheetModel {
     void addPageBreakBefore(int row);
     int numberFormatIndex(const QString& format);  // interns
 
+    // The sheet's page setup, as the writer saves it and the pages print it.
+    PageSetup& pageSetup() { return pageSetup_; }
+    const PageSetup& pageSetup() const { return pageSetup_; }
+
     const QString& text(int row, int column) const;
     FormatValues resolve(int row, int column) const;
     FormatValues resolveRow(int row) const;        // a cell of the row in an unformatted column
     FormatValues resolveColumn(int column) const;  // a cell of the column in an unformatted row
     bool isMerged(int row, int column) const;
+    // The height of every row 1..rowCount() in twips, hidden or not: the one
+    // set, else the natural height for the largest font among the row's used
+    // cells and its own format.
+    std::vector<int> rowHeightsTwips() const;
 
     const RowData* row(int row) const {
         return row >= 1 && row <= static_cast<int>(rows_.size()) ? &rows_[row - 1] : nullptr;
@@ -135,6 +157,7 @@ class SheetModel {
     std::vector<int> pageBreaks_;  // ascending, no duplicates
     std::vector<Area> merged_;
     std::vector<QString> numberFormats_;
+    PageSetup pageSetup_;
 };
 
 template <typename Visit>

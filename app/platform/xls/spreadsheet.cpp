@@ -241,11 +241,11 @@ void Worksheet::addHorizontalPageBreak(const Range& before) {
 
 PageSetup& Worksheet::pageSetup() {
     request();
-    return pageSetup_;
+    return model_->pageSetup();
 }
 
 const PageSetup& Worksheet::pageSetup() const {
-    return pageSetup_;
+    return model_->pageSetup();
 }
 
 Application& Worksheet::application() const {

@@ -244,7 +244,6 @@ class Worksheet {
     Workbook* book_;
     QString name_;
     std::shared_ptr<SheetModel> model_;
-    PageSetup pageSetup_;
 };
 
 class Workbook {
