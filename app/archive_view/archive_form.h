@@ -3,6 +3,7 @@
 // listing the reports a filter lets through, the selected report, the
 // trend charts and the archive shown.
 #include "archive/archive.h"
+#include "report/rebuild_workbook.h"
 
 #include <QString>
 
@@ -41,6 +42,8 @@ class ArchiveForm {
     virtual void showArchive(const archive::ArchiveLocation& location) = 0;
     // Shows the trend of location: its charts, in order.
     virtual void showTrend(const QString& location, std::vector<TrendChart> charts) = 0;
+    // Shows the report's printed pages, drawn from its filled sheet.
+    virtual void showReportPages(archive::ArchivedReport report, ArchivedSheet sheet) = 0;
     virtual void show() = 0;
 };
 
@@ -59,6 +62,23 @@ class TrendForm {
     virtual QString chartTitle(int chart) const = 0;
     // false when the file could not be written.
     virtual bool saveChart(int chart, ChartFormat format, const QString& path) = 0;
+};
+
+}  // namespace ksx4
+
+namespace ksx4 {
+
+enum class PrintResult { Printed, Cancelled, Failed };
+
+// The report pages window as its handlers see it.
+class ReportPagesForm {
+  public:
+    virtual ~ReportPagesForm() = default;
+    virtual const archive::ArchivedReport& report() const = 0;
+    // Every page as one PDF document; empty when they could not be drawn.
+    virtual QByteArray pdf() const = 0;
+    // Asks with the system's print dialog, then prints the pages chosen.
+    virtual PrintResult print() = 0;
 };
 
 }  // namespace ksx4

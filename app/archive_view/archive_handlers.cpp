@@ -3,6 +3,7 @@
 #include "archive_view/archive_session.h"
 #include "core/operator.h"
 #include "core/program_state.h"
+#include "platform/files/durable_file.h"
 #include "report/rebuild_workbook.h"
 
 #include <QDate>
@@ -194,12 +195,17 @@ Outcome showTrend(ProgramState& state, ArchiveForm& form, ArchiveSession& sessio
     return Outcome::Done;
 }
 
-Outcome saveWorkbook(ProgramState& state, ArchiveForm& form, ArchiveSession& session) {
+namespace {
+
+// The selected report read from the archive; nullopt after a message.
+std::optional<archive::ArchivedReport> selectedArchivedReport(ProgramState& state,
+                                                              ArchiveForm& form,
+                                                              ArchiveSession& session) {
     const std::optional<archive::ReportSummary> selected = form.selectedReport();
     if (!selected) {
         state.ui.message(QStringLiteral("Choose a report in the list first."), Buttons::Ok,
                          Icon::Exclamation, kArchiveWindowTitle);
-        return Outcome::Refused;
+        return std::nullopt;
     }
     archive::Result<std::optional<archive::ArchivedReport>> report = ArchiveError{};
     state.ui.waitFor([&] {
@@ -207,19 +213,46 @@ Outcome saveWorkbook(ProgramState& state, ArchiveForm& form, ArchiveSession& ses
         report = session.call<std::optional<archive::ArchivedReport>>(
             [id](archive::Archive& a) { return a.report(id); });
     });
-    if (const ArchiveError* e = failureOf(report)) return failed(state, e->reason);
-    const auto& found = std::get<std::optional<archive::ArchivedReport>>(report);
-    if (!found) return failed(state, QStringLiteral("The report is no longer in the archive."));
+    if (const ArchiveError* e = failureOf(report)) {
+        failed(state, e->reason);
+        return std::nullopt;
+    }
+    auto& found = std::get<std::optional<archive::ArchivedReport>>(report);
+    if (!found) failed(state, QStringLiteral("The report is no longer in the archive."));
+    return std::move(found);
+}
 
+Outcome saveArchivedWorkbook(ProgramState& state, const archive::ArchivedReport& report) {
     FileDialogRequest request;
     request.title = QStringLiteral("Save Workbook");
     request.filter = QStringLiteral("xls Files (*.xls)|*.xls");
-    request.proposedPath = QFileInfo(selected->workbookPath).fileName();
+    request.proposedPath = QFileInfo(report.summary.workbookPath).fileName();
     const FileDialogResult chosen = state.ui.saveFileDialog(request);
     if (!chosen.error.isEmpty()) return failed(state, chosen.error);
     if (chosen.cancelled || chosen.path.isEmpty()) return Outcome::Cancelled;
     const KeptImages kept(state);
-    return rebuildWorkbook(state, *found, chosen.path);
+    return rebuildWorkbook(state, report, chosen.path);
+}
+
+}  // namespace
+
+Outcome saveWorkbook(ProgramState& state, ArchiveForm& form, ArchiveSession& session) {
+    const auto report = selectedArchivedReport(state, form, session);
+    if (!report) return Outcome::Failed;
+    return saveArchivedWorkbook(state, *report);
+}
+
+Outcome openReport(ProgramState& state, ArchiveForm& form, ArchiveSession& session) {
+    auto report = selectedArchivedReport(state, form, session);
+    if (!report) return Outcome::Failed;
+    std::optional<ArchivedSheet> sheet;
+    {
+        const KeptImages kept(state);
+        sheet = archivedSheet(state, *report);
+    }
+    if (!sheet) return Outcome::Failed;
+    form.showReportPages(std::move(*report), std::move(*sheet));
+    return Outcome::Done;
 }
 
 void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& settings) {
@@ -297,6 +330,46 @@ Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat
         return Outcome::Failed;
     }
     return Outcome::Done;
+}
+
+}  // namespace ksx4
+
+namespace ksx4 {
+
+Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form) {
+    FileDialogRequest request;
+    request.title = QStringLiteral("Save as PDF");
+    request.filter = QStringLiteral("PDF Files (*.pdf)|*.pdf");
+    request.proposedPath =
+        QFileInfo(form.report().summary.workbookPath).completeBaseName() + QStringLiteral(".pdf");
+    const FileDialogResult chosen = state.ui.saveFileDialog(request);
+    if (!chosen.error.isEmpty()) return failed(state, chosen.error);
+    if (chosen.cancelled || chosen.path.isEmpty()) return Outcome::Cancelled;
+    const QByteArray pdf = form.pdf();
+    if (pdf.isEmpty()) return failed(state, QStringLiteral("The pages could not be drawn."));
+    if (const auto failure =
+            files::writeFileDurably(chosen.path, reinterpret_cast<const uint8_t*>(pdf.constData()),
+                                    static_cast<std::size_t>(pdf.size()))) {
+        return failed(state,
+                      QStringLiteral("Cannot save '%1': %2").arg(chosen.path, failure->reason));
+    }
+    return Outcome::Done;
+}
+
+Outcome saveWorkbookOf(ProgramState& state, ReportPagesForm& form) {
+    return saveArchivedWorkbook(state, form.report());
+}
+
+Outcome printPages(ProgramState& state, ReportPagesForm& form) {
+    switch (form.print()) {
+        case PrintResult::Printed:
+            return Outcome::Done;
+        case PrintResult::Cancelled:
+            return Outcome::Cancelled;
+        case PrintResult::Failed:
+            break;
+    }
+    return failed(state, QStringLiteral("The pages could not be printed."));
 }
 
 }  // namespace ksx4

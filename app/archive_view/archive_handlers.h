@@ -34,6 +34,8 @@ void filterReports(ProgramState& state, ArchiveForm& form);
 Outcome showTrend(ProgramState& state, ArchiveForm& form, ArchiveSession& session);
 // "Save Workbook...": the selected report's workbook made again.
 Outcome saveWorkbook(ProgramState& state, ArchiveForm& form, ArchiveSession& session);
+// "Open Report" (or a row's double click): the selected report's pages.
+Outcome openReport(ProgramState& state, ArchiveForm& form, ArchiveSession& session);
 // "Archive Location...": an SQLite file or a PostgreSQL URI, kept in
 // settings; while KSX4_ARCHIVE is set it decides and nothing is asked.
 void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& settings);
@@ -46,5 +48,13 @@ class TrendForm;
 
 // A chart's "PNG..." and "PDF..." buttons.
 Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat format);
+
+class ReportPagesForm;
+
+// The report pages window's "Save as PDF...", "Save Workbook..." and
+// "Print...".
+Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form);
+Outcome saveWorkbookOf(ProgramState& state, ReportPagesForm& form);
+Outcome printPages(ProgramState& state, ReportPagesForm& form);
 
 }  // namespace ksx4

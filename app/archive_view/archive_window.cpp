@@ -1,6 +1,7 @@
 #include "archive_view/archive_window.h"
 
 #include "archive_view/archive_handlers.h"
+#include "archive_view/report_pages_window.h"
 #include "archive_view/report_table_model.h"
 #include "archive_view/trend_window.h"
 #include "core/operation_runner.h"
@@ -89,6 +90,10 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     actions->addWidget(deviceLabel);
     actions->addWidget(device);
     actions->addStretch(1);
+    QPushButton* open = addButton(QStringLiteral("&Open Report"), "cmdOpenReport",
+                                  [this] { openReport(state_, *this, session_); });
+    actions->addWidget(open);
+    connect(table_, &QTableView::doubleClicked, open, &QPushButton::click);
     actions->addWidget(addButton(QStringLiteral("Save &Workbook..."), "cmdSaveWorkbook",
                                  [this] { saveWorkbook(state_, *this, session_); }));
     actions->addWidget(addButton(QStringLiteral("&Archive Location..."), "cmdLocation",
@@ -152,6 +157,13 @@ void ArchiveWindow::showTrend(const QString& location, std::vector<TrendChart> c
     trend_->setTrend(location, std::move(charts));
     trend_->show();
     trend_->raise();
+}
+
+void ArchiveWindow::showReportPages(archive::ArchivedReport report, ArchivedSheet sheet) {
+    if (!pages_) pages_ = std::make_unique<ReportPagesWindow>(state_, runner_);
+    pages_->setReport(std::move(report), std::move(sheet));
+    pages_->show();
+    pages_->raise();
 }
 
 void ArchiveWindow::show() {

@@ -20,6 +20,7 @@ class QTableView;
 namespace ksx4 {
 
 class OperationRunner;
+class ReportPagesWindow;
 class ReportTableModel;
 class TrendWindow;
 struct ProgramState;
@@ -37,12 +38,14 @@ class ArchiveWindow final : public QWidget, public ArchiveForm {
     std::optional<archive::ReportSummary> selectedReport() const override;
     void showArchive(const archive::ArchiveLocation& location) override;
     void showTrend(const QString& location, std::vector<TrendChart> charts) override;
+    void showReportPages(archive::ArchivedReport report, ArchivedSheet sheet) override;
     void show() override;
 
     ArchiveSession& session() { return session_; }
     ReportTableModel& reports() { return *model_; }
     QTableView* table() const { return table_; }
     TrendWindow* trendWindow() const { return trend_.get(); }
+    ReportPagesWindow* reportPagesWindow() const { return pages_.get(); }
     // The line under the table: the archive shown, or why it cannot be.
     QString statusText() const;
 
@@ -61,6 +64,7 @@ class ArchiveWindow final : public QWidget, public ArchiveForm {
     QLabel* status_ = nullptr;
     std::vector<QPushButton*> buttons_;
     std::unique_ptr<TrendWindow> trend_;
+    std::unique_ptr<ReportPagesWindow> pages_;
 };
 
 }  // namespace ksx4

@@ -13,6 +13,7 @@
 #include "settings/tester_texts.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace ksx4 {
 namespace {
@@ -23,10 +24,10 @@ Outcome failed(ProgramState& state, const QString& reason) {
     return Outcome::Failed;
 }
 
-}  // namespace
-
-Outcome rebuildWorkbook(ProgramState& state, const archive::ArchivedReport& report,
-                        const QString& path) {
+// Fills the report's workbook as the transfer did and hands it to use
+// while it is open.
+Outcome withFilledReport(ProgramState& state, const archive::ArchivedReport& report,
+                         const std::function<void(TransferSession&)>& use) {
     const archive::ReportSummary& s = report.summary;
     // Archive contents are untrusted like any file: check before use.
     if (report.slotBytes.size() != flash::kSlotSize || report.eepromBytes.size() != eeprom::kSize ||
@@ -50,13 +51,30 @@ Outcome rebuildWorkbook(ProgramState& state, const archive::ArchivedReport& repo
             endReportSpreadsheetWork(session);
             return failed(state, QStringLiteral("the archived report does not fill a workbook"));
         }
-        session.reportWorkbook->saveAs(path);
+        use(session);
     } catch (const xls::SpreadsheetError& error) {
         endReportSpreadsheetWork(session);
         return failed(state, error.description);
     }
     endReportSpreadsheetWork(session);
     return Outcome::Done;
+}
+
+}  // namespace
+
+Outcome rebuildWorkbook(ProgramState& state, const archive::ArchivedReport& report,
+                        const QString& path) {
+    return withFilledReport(
+        state, report, [&path](TransferSession& session) { session.reportWorkbook->saveAs(path); });
+}
+
+std::optional<ArchivedSheet> archivedSheet(ProgramState& state,
+                                           const archive::ArchivedReport& report) {
+    std::optional<ArchivedSheet> sheet;
+    withFilledReport(state, report, [&sheet](TransferSession& session) {
+        sheet = ArchivedSheet{session.reportSheet->sharedModel(), session.reportSheet->name()};
+    });
+    return sheet;
 }
 
 }  // namespace ksx4

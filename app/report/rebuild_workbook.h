@@ -5,7 +5,12 @@
 #include "archive/archived_report.h"
 #include "core/outcome.h"
 
+#include "platform/xls/sheet_model.h"
+
 #include <QString>
+
+#include <memory>
+#include <optional>
 
 namespace ksx4 {
 
@@ -16,5 +21,15 @@ struct ProgramState;
 // replaced only when the operator says yes. Done, or Failed after a message.
 Outcome rebuildWorkbook(ProgramState& state, const archive::ArchivedReport& report,
                         const QString& path);
+
+// The report's sheet filled as its workbook holds it, for drawing its
+// pages; nullopt after a message. Like rebuildWorkbook, it loads the
+// report's bytes into state's images.
+struct ArchivedSheet {
+    std::shared_ptr<const xls::SheetModel> model;
+    QString sheetName;
+};
+std::optional<ArchivedSheet> archivedSheet(ProgramState& state,
+                                           const archive::ArchivedReport& report);
 
 }  // namespace ksx4

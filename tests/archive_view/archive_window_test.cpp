@@ -4,6 +4,7 @@
 #include "archive_view/archive_window.h"
 #include "archive/archive.h"
 #include "archive_view/archive_handlers.h"
+#include "archive_view/report_pages_window.h"
 #include "archive_view/report_table_model.h"
 #include "archive_view/trend_window.h"
 #include "core/operation_runner.h"
@@ -13,13 +14,18 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QLineSeries>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSettings>
 #include <QTableView>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -46,6 +52,7 @@ class BoxesForm final : public ArchiveForm {
     std::optional<archive::ReportSummary> selectedReport() const override { return {}; }
     void showArchive(const archive::ArchiveLocation&) override {}
     void showTrend(const QString&, std::vector<TrendChart>) override {}
+    void showReportPages(archive::ArchivedReport, ArchivedSheet) override {}
     void show() override {}
 };
 
@@ -225,6 +232,50 @@ TEST_F(ArchiveWindowTest, SaveWorkbookMakesTheTransferredWorkbookAgain) {
     window.table()->setCurrentIndex({});
     click(&window, "cmdSaveWorkbook");
     EXPECT_THAT(lastMessage().toStdString(), HasSubstr("Choose a report"));
+}
+
+TEST_F(ArchiveWindowTest, ARowOpensItsPrintedPagesToPageThroughZoomSaveAndPrint) {
+    const archive::ReportSummary chosen = window.reports().report(1);
+    window.table()->setCurrentIndex(window.reports().index(1, 0));
+    click(&window, "cmdOpenReport");
+    ReportPagesWindow* pages = window.reportPagesWindow();
+    ASSERT_NE(pages, nullptr);
+    ASSERT_TRUE(ui.messages.empty()) << lastMessage().toStdString();
+    EXPECT_TRUE(pages->isVisible());
+    ASSERT_GE(pages->pageCount(), 1);
+    const auto* pageLabel = pages->findChild<QLabel*>(QStringLiteral("lblPage"));
+    EXPECT_EQ(pageLabel->text(), QStringLiteral("Page 1 of %1").arg(pages->pageCount()));
+    // Letter paper at 96 dots per inch, then at half the zoom.
+    EXPECT_EQ(pages->pageView()->size(), QSize(816, 1056));
+    pages->findChild<QComboBox*>(QStringLiteral("cboZoom"))->setCurrentIndex(0);
+    EXPECT_EQ(pages->pageView()->size(), QSize(408, 528));
+    for (int next = 0; next < pages->pageCount(); ++next) click(pages, "cmdNext");
+    EXPECT_EQ(pages->page(), pages->pageCount() - 1);
+    click(pages, "cmdPrevious");
+    EXPECT_EQ(pages->page(), std::max(pages->pageCount() - 2, 0));
+
+    const QString pdf = root.filePath(QStringLiteral("pages.pdf"));
+    const QString again = root.filePath(QStringLiteral("again.xls"));
+    ui.saveDialogs = {{false, pdf, {}}, {false, again, {}}};
+    click(pages, "cmdSavePdf");
+    click(pages, "cmdSaveWorkbook");
+    EXPECT_TRUE(ui.messages.empty()) << lastMessage().toStdString();
+    EXPECT_EQ(ui.saveRequests.at(0).proposedPath,
+              QFileInfo(chosen.workbookPath).completeBaseName() + QStringLiteral(".pdf"));
+    EXPECT_TRUE(fileBytes(pdf).startsWith("%PDF-"));
+    EXPECT_EQ(fileBytes(again), fileBytes(chosen.workbookPath));
+
+    // "Print..." reaches Qt's print dialog; cancelling it prints nothing.
+    QString dialogSeen;
+    QTimer::singleShot(0, pages, [&dialogSeen] {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+            dialogSeen = dialog->objectName();
+            dialog->reject();
+        }
+    });
+    click(pages, "cmdPrint");
+    EXPECT_EQ(dialogSeen, QStringLiteral("dlgPrint"));
+    EXPECT_TRUE(ui.messages.empty()) << lastMessage().toStdString();
 }
 
 TEST_F(ArchiveWindowTest, ArchiveLocationIsKeptWithoutPasswordsAndTheVariableDecides) {
