@@ -1,9 +1,11 @@
 // Screenshots of the archive window and a location's trend from the screen
 // they are shown on (run under Xvfb by scripts/archive-screenshots.sh):
 //   ksx4_archive_screenshots ARCHIVE LOCATION DEVICE OUTDIR
-// writes OUTDIR/archive-window.png and OUTDIR/trend-chart.png.
+// writes OUTDIR/archive-window.png, OUTDIR/report-page.png (the third
+// report's first page) and OUTDIR/trend-chart.png.
 #include "archive_view/archive_handlers.h"
 #include "archive_view/archive_window.h"
+#include "archive_view/report_pages_window.h"
 #include "archive_view/report_table_model.h"
 #include "archive_view/trend_window.h"
 #include "core/operation_runner.h"
@@ -65,6 +67,16 @@ int main(int argc, char** argv) {
     window.table()->setCurrentIndex(window.reports().index(2, 0));
     window.setText(ksx4::ArchiveBox::Location, QString::fromLocal8Bit(argv[2]));
     if (!shoot(window, out + QStringLiteral("/archive-window.png"))) return 1;
+
+    window.findChild<QPushButton*>(QStringLiteral("cmdOpenReport"))->click();
+    ksx4::ReportPagesWindow* pages = window.reportPagesWindow();
+    if (pages == nullptr || !ui.messages.empty()) {
+        std::fprintf(stderr, "no pages: %s\n",
+                     ui.messages.empty() ? "" : qPrintable(ui.messages.back().text));
+        return 1;
+    }
+    pages->resize(900, 1000);
+    if (!shoot(*pages, out + QStringLiteral("/report-page.png"))) return 1;
 
     window.setText(ksx4::ArchiveBox::Device, QString::fromLocal8Bit(argv[3]));
     window.findChild<QPushButton*>(QStringLiteral("cmdTrend"))->click();
