@@ -339,7 +339,8 @@ Result<std::vector<ReportSummary>> Archive::list(const ListFilter& filter, const
         QStringLiteral("SELECT %1 FROM report r WHERE 1 = 1").arg(QLatin1String(kSummaryColumns));
     QVariantList values;
     if (!filter.text.isEmpty()) {
-        sql += QStringLiteral(" AND r.search_key LIKE ? ESCAPE '\\'");
+        sql += QStringLiteral(
+            " AND r.id IN (SELECT id FROM report WHERE search_key LIKE ? ESCAPE '\\')");
         values << containsPattern(filter.text);
     }
     if (filter.testerSerial) {

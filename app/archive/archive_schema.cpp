@@ -17,7 +17,7 @@ using Engine = ArchiveLocation::Engine;
 // engine's key column, byte string and text types.
 struct Migration {
     int version;
-    std::array<const char*, 6> statements;
+    std::array<const char*, 7> statements;
 };
 
 const std::array kMigrations{
@@ -45,6 +45,8 @@ const std::array kMigrations{
                   " program_version {text} NOT NULL,"
                   " UNIQUE (tester_serial, slot_sha256))",
                   "CREATE INDEX report_by_time ON report (report_time, slot, id)",
+                  // A name search reads this index, not the whole table.
+                  "CREATE INDEX report_by_search_key ON report (search_key)",
                   // The source bytes apart, so that list scans stay small.
                   "CREATE TABLE report_source ("
                   " report_id BIGINT PRIMARY KEY REFERENCES report (id) ON DELETE CASCADE,"

@@ -1,5 +1,7 @@
 #include "archive_engines.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -41,6 +43,18 @@ bool execOn(const ArchiveLocation& location, const QString& sql, QString* error 
 }
 
 }  // namespace
+
+const std::vector<UnusableSqliteFile> kUnusableSqliteFiles{
+    {"not a database",
+     [](const QString& path) {
+         QFile file(path);
+         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+         file.write(QByteArray(8192, 'x'));
+     },
+     "not a database"},
+    {"a folder", [](const QString& path) { ASSERT_TRUE(QDir().mkpath(path)); },
+     "a folder stands where the file should be"},
+};
 
 QString postgresSocketFolder() {
     const QString folder =

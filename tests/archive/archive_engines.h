@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ksx4::test {
 
@@ -35,6 +36,15 @@ std::optional<ArchiveLocation> freshArchive(Engine engine, const QTemporaryDir& 
 // Runs one statement on the location's database outside the archive's own
 // code (to age or damage it as a test needs); false on failure.
 bool execDirectly(const ArchiveLocation& location, const QString& sql);
+
+// SQLite files that hold no archive, made at path, with the reason an
+// open gives.
+struct UnusableSqliteFile {
+    const char* name;
+    void (*make)(const QString& path);
+    const char* reason;
+};
+extern const std::vector<UnusableSqliteFile> kUnusableSqliteFiles;
 
 // A test run once per engine, on a fresh archive (skipped where the
 // engine cannot run).

@@ -226,26 +226,9 @@ TEST_P(ArchiveStoreTest, AReadOnlyArchiveRefusesWrites) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveStoreTest, kBothEngines, engineName);
 
-struct UnusableFileCase {
-    const char* name;
-    void (*make)(const QString& path);
-    const char* reason;
-};
-
 TEST(ArchiveUnusableTest, SqliteFilesThatAreNoArchiveGiveAClearReason) {
-    const std::vector<UnusableFileCase> cases{
-        {"not a database",
-         [](const QString& path) {
-             QFile file(path);
-             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-             file.write(QByteArray(4096, 'x'));
-         },
-         "not a database"},
-        {"a folder", [](const QString& path) { ASSERT_TRUE(QDir().mkpath(path)); },
-         "a folder stands where the file should be"},
-    };
     QTemporaryDir folder;
-    for (const auto& c : cases) {
+    for (const auto& c : kUnusableSqliteFiles) {
         ArchiveLocation location;
         location.engine = Engine::Sqlite;
         location.path = folder.filePath(QString::fromLatin1(c.name));

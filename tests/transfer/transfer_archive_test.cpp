@@ -80,28 +80,11 @@ TEST_P(TransferArchiveTest, EveryReportIsArchivedAndItsWorkbookMadeAgainByteForB
 
 INSTANTIATE_TEST_SUITE_P(Engines, TransferArchiveTest, kBothEngines, engineName);
 
-struct UnusableArchiveCase {
-    const char* name;
-    void (*make)(const QString& path);
-    const char* reason;
-};
-
 class UnusableArchiveTest : public TransferTest {};
 
 TEST_F(UnusableArchiveTest, WorkbooksAreWrittenButTheReportsStayOnTheTester) {
-    const std::vector<UnusableArchiveCase> cases{
-        {"not a database",
-         [](const QString& path) {
-             QFile file(path);
-             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-             file.write(QByteArray(8192, 'x'));
-         },
-         "not a database"},
-        {"a folder", [](const QString& path) { ASSERT_TRUE(QDir().mkpath(path)); },
-         "a folder stands where the file should be"},
-    };
     QTemporaryDir folder;
-    for (const auto& c : cases) {
+    for (const auto& c : kUnusableSqliteFiles) {
         putTester(sim::sampleTester({.reports = 3, .devices = 4}));
         QDir(out).removeRecursively();
         QDir().mkpath(out);
