@@ -1,5 +1,7 @@
 // ksx4_assistant: the program's wiring (the state, the one operation runner,
 // the windows with their handlers), start-up, then the event loop.
+#include "archive_view/archive_handlers.h"
+#include "archive_view/archive_window.h"
 #include "core/clock.h"
 #include "core/main_window.h"
 #include "core/operation_runner.h"
@@ -21,6 +23,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 
 #include <memory>
 
@@ -33,6 +36,8 @@ struct EditorWindows {
     ksx4::OperationRunner* runner = nullptr;
     std::unique_ptr<ksx4::LimitsWindow> limits;
     std::unique_ptr<ksx4::ReportNamesWindow> names;
+    std::unique_ptr<ksx4::ArchiveWindow> archive;
+    QSettings settings;
 
     ksx4::LimitsWindow& limitsWindow(ksx4::ProgramState& state) {
         if (!limits) limits = std::make_unique<ksx4::LimitsWindow>(state, *runner);
@@ -41,6 +46,10 @@ struct EditorWindows {
     ksx4::ReportNamesWindow& namesWindow(ksx4::ProgramState& state) {
         if (!names) names = std::make_unique<ksx4::ReportNamesWindow>(state, *runner);
         return *names;
+    }
+    ksx4::ArchiveWindow& archiveWindow(ksx4::ProgramState& state) {
+        if (!archive) archive = std::make_unique<ksx4::ArchiveWindow>(state, *runner, settings);
+        return *archive;
     }
 };
 
@@ -57,6 +66,9 @@ ksx4::MainWindowHandlers mainWindowHandlers(EditorWindows& editors) {
     };
     handlers.reportNames = [&editors](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
         ksx4::mnuReportNames_Click(state, editors.namesWindow(state));
+    };
+    handlers.reportArchive = [&editors](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
+        ksx4::mnuReportArchive_Click(state, editors.archiveWindow(state), editors.settings);
     };
     handlers.updateFirmware = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
         ksx4::cmdloadflash_Click(state);

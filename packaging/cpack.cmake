@@ -20,10 +20,15 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${KSX4_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt loads its platform plugins at run time, so no library names them; the
-# assistant does not start without one. The printed pages are drawn in Arial's
-# metrics, which fonts-liberation2 gives fontconfig.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation2")
+# Qt loads its platform plugins and SQL drivers at run time, so no library
+# names them: the assistant does not start without a platform plugin, and
+# the report archive needs the SQLite driver (the default) and the
+# PostgreSQL driver (a team's shared archive). The archive window's charts
+# link Qt Charts (named here as well as found by shlibdeps). The printed
+# pages are drawn in Arial's metrics, which fonts-liberation2 gives
+# fontconfig.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "qt6-qpa-plugins, libqt6sql6-sqlite, libqt6sql6-psql, libqt6charts6, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst ${CMAKE_CURRENT_SOURCE_DIR}/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -27,4 +27,7 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   echo "or the whole demo: xvfb-run -a scripts/demo.sh"
   exit 1
 fi
+echo "Every transfer also keeps its reports in the archive"
+echo "  ${KSX4_ARCHIVE:-${XDG_DATA_HOME:-$HOME/.local/share}/ksx4-assistant/archive.sqlite}"
+echo "(list them with: $prefix/bin/ksx4ctl archive list)"
 exec "$prefix/bin/ksx4sim" run "$sim" -- "$prefix/bin/ksx4_assistant"

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libgl-dev libusb-1.0-0-dev
+  qt6-base-dev libgl-dev libusb-1.0-0-dev qt6-charts-dev libqt6opengl6-dev
+  libqt6sql6-sqlite libqt6sql6-psql postgresql
   python3 python3-xlrd
   gputils srecord
   umockdev libumockdev-dev

@@ -178,6 +178,8 @@ void MainWindow::buildMenus() {
                                    handlers_.eepromAccess);
     addOperationEntry(mnufile, "mnuErase", QStringLiteral("&Erase Reports in KSX-4"),
                       handlers_.eraseReports);
+    addOperationEntry(mnufile, "mnuReportArchive", QStringLiteral("Report &Archive..."),
+                      handlers_.reportArchive);
     mnuexit_ = mnufile->addAction(QStringLiteral("&Exit"));
     mnuexit_->setObjectName(QStringLiteral("mnuexit"));
     connect(mnuexit_, &QAction::triggered, this, [this] { close(); });

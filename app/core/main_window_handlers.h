@@ -20,6 +20,7 @@ struct MainWindowHandlers {
     MainWindowHandler noiseCalibration;  // mnuManCal
     MainWindowHandler noiseTest;         // mnuManTest
     MainWindowHandler eepromAccess;      // mnuEngCal
+    MainWindowHandler reportArchive;     // mnuReportArchive
 };
 
 }  // namespace ksx4

@@ -31,6 +31,9 @@ struct ProgramState {
     LinkLibrary& link;
 
     uint16_t testerType = kKsx4;
+    // The serial number word of the last tester kind read (EEPROM 254..255,
+    // high byte first; a KSX-4-PA's number plus 32768).
+    uint16_t testerSerialWord = 0;
     // The marker of the last firmware seen (tester or file); until one is
     // seen, 0: KSX-4 firmware.
     uint16_t firmwareMarker = 0;

@@ -1,5 +1,7 @@
 #include "report/fill_report.h"
 
+#include "archive/archived_report.h"
+
 #include "core/program_state.h"
 #include "platform/xls/spreadsheet.h"
 #include "report/flash_fields.h"
@@ -26,6 +28,13 @@ constexpr uint32_t kRetransmitsShownInFull = 250;
 // Stops the filling; the cells written so far stay.
 struct FillStopped {};
 
+// What a judged row holds beside its texts, for the archive.
+struct Measured {
+    const char* measure;
+    std::optional<int64_t> value;
+    std::optional<int64_t> limit;
+};
+
 struct FormRows {
     const record::Layout& layout;
     const LayoutRows& rows;
@@ -35,8 +44,14 @@ struct FormRows {
 class ReportFiller {
   public:
     ReportFiller(ProgramState& state, xls::Worksheet& sheet, const FormRows& form, int slot,
-                 int base, const QLocale& locale)
-        : state_(state), sheet_(sheet), form_(form), slot_(slot), base_(base), locale_(locale) {}
+                 int base, const QLocale& locale, std::vector<archive::JudgedValue>* judged)
+        : state_(state),
+          sheet_(sheet),
+          form_(form),
+          slot_(slot),
+          base_(base),
+          locale_(locale),
+          judged_(judged) {}
 
     void fill(uint16_t deviceEntryCount) {
         titleRows();
@@ -68,7 +83,7 @@ class ReportFiller {
         const uint32_t voltageLimit = limit(eeprom::kVoltageLimit);
         writeRow(QStringLiteral("Voltage"), voltsText(voltage, locale_),
                  kiloText(voltageLimit, locale_) + QStringLiteral("V Minimum"));
-        judge(voltage >= voltageLimit);
+        judge(voltage >= voltageLimit, {"voltage", voltage, voltageLimit});
         nextRow();
 
         const uint16_t lowest = word(l.lowestSignal);
@@ -77,7 +92,12 @@ class ReportFiller {
                                                        : millivoltsText(lowest),
                  minimumText(eeprom::kSignalLimit));
         // Values from 2250 up mean the tester saw no device signal to judge.
-        if (lowest < record::kSignalNotAvailable) judge(lowest >= limit(eeprom::kSignalLimit));
+        if (lowest < record::kSignalNotAvailable) {
+            const uint32_t signalLimit = limit(eeprom::kSignalLimit);
+            judge(lowest >= signalLimit, {"signal", lowest, signalLimit});
+        } else {
+            keep({"signal", std::nullopt, std::nullopt}, QString());
+        }
         nextRow();
         writeRow(QStringLiteral("Lowest Device Signal Address"),
                  optionalAddress(word(l.lowestSignalAddress), record::kNoAddress,
@@ -85,18 +105,20 @@ class ReportFiller {
         nextRow();
         momentRow(QStringLiteral("Lowest Device Signal Date/Time"), l.lowestSignalTime);
 
-        noiseRows(QStringLiteral("Fieldbus"), form_.fieldbusBand, l.avgFieldbusNoise,
-                  l.peakFieldbusNoise, l.peakFieldbusNoiseTime, eeprom::kAvgFieldbusNoiseLimit,
-                  eeprom::kPeakFieldbusNoiseLimit);
-        noiseRows(QStringLiteral("Low"), form_.lowBand, l.avgLowNoise, l.peakLowNoise,
-                  l.peakLowNoiseTime, eeprom::kAvgLowNoiseLimit, eeprom::kPeakLowNoiseLimit);
-        noiseRows(QStringLiteral("High"), form_.highBand, l.avgHighNoise, l.peakHighNoise,
-                  l.peakHighNoiseTime, eeprom::kAvgHighNoiseLimit, eeprom::kPeakHighNoiseLimit);
+        noiseRows(QStringLiteral("Fieldbus"), form_.fieldbusBand, {"ff-avg", "ff-peak"},
+                  l.avgFieldbusNoise, l.peakFieldbusNoise, l.peakFieldbusNoiseTime,
+                  eeprom::kAvgFieldbusNoiseLimit, eeprom::kPeakFieldbusNoiseLimit);
+        noiseRows(QStringLiteral("Low"), form_.lowBand, {"lf-avg", "lf-peak"}, l.avgLowNoise,
+                  l.peakLowNoise, l.peakLowNoiseTime, eeprom::kAvgLowNoiseLimit,
+                  eeprom::kPeakLowNoiseLimit);
+        noiseRows(QStringLiteral("High"), form_.highBand, {"hf-avg", "hf-peak"}, l.avgHighNoise,
+                  l.peakHighNoise, l.peakHighNoiseTime, eeprom::kAvgHighNoiseLimit,
+                  eeprom::kPeakHighNoiseLimit);
 
         const uint8_t shield = byte(l.shieldShort);
         writeRow(QStringLiteral("Shield Short"), shieldShortText(shield),
                  QStringLiteral("No Shorts"));
-        judge(shield == record::kNoShorts);
+        judge(shield == record::kNoShorts, {"shield-short", shield, std::nullopt});
         nextRow();
         if (l.lasAddress != kNone) {
             writeRow(
@@ -178,6 +200,8 @@ class ReportFiller {
         put(u'A', row_, label);
         put(u'B', row_, value);
         if (!acceptable.isEmpty()) put(u'C', row_, acceptable);
+        shownValue_ = value;
+        shownLimit_ = acceptable;
     }
     void nextRow() { ++row_; }
 
@@ -187,16 +211,27 @@ class ReportFiller {
         selection.interior().setColorIndex(colorIndex);
         selection.interior().setPattern(xls::kXlPatternSolid);
     }
-    void judge(bool ok) {
-        put(u'D', row_, ok ? QStringLiteral("OK") : QStringLiteral("BAD"));
+    // The D cell of the row just written, kept with its value for the
+    // archive as the sheet shows it.
+    void judge(bool ok, const Measured& measured) {
+        const QString judgement = ok ? QStringLiteral("OK") : QStringLiteral("BAD");
+        put(u'D', row_, judgement);
+        keep(measured, judgement);
         if (ok) return;
         mark(kRedFill);
         ++badCount_;
     }
-    void warn() {
-        put(u'D', row_, QStringLiteral("WARN"));
+    void warn(const Measured& measured) {
+        const QString judgement = QStringLiteral("WARN");
+        put(u'D', row_, judgement);
+        keep(measured, judgement);
         mark(kYellowFill);
         ++warnCount_;
+    }
+    void keep(const Measured& measured, const QString& judgement) {
+        if (judged_ == nullptr) return;
+        judged_->push_back({QString::fromLatin1(measured.measure), device_, measured.value,
+                            shownValue_, measured.limit, shownLimit_, judgement});
     }
 
     void momentRow(const QString& label, int offset) {
@@ -205,16 +240,21 @@ class ReportFiller {
         nextRow();
     }
 
-    void noiseRows(const QString& band, const QString& bandSuffix, int avgOffset, int peakOffset,
-                   int peakTimeOffset, const eeprom::Field& avgLimit,
+    struct NoiseMeasures {
+        const char* avg;
+        const char* peak;
+    };
+    void noiseRows(const QString& band, const QString& bandSuffix, NoiseMeasures measures,
+                   int avgOffset, int peakOffset, int peakTimeOffset, const eeprom::Field& avgLimit,
                    const eeprom::Field& peakLimit) {
         const QString name = band + QStringLiteral(" Frequency Noise") + bandSuffix;
-        for (const auto& [prefix, offset, field] :
-             {std::tuple{QStringLiteral("Avg "), avgOffset, avgLimit},
-              std::tuple{QStringLiteral("Peak "), peakOffset, peakLimit}}) {
+        for (const auto& [prefix, measure, offset, field] :
+             {std::tuple{QStringLiteral("Avg "), measures.avg, avgOffset, avgLimit},
+              std::tuple{QStringLiteral("Peak "), measures.peak, peakOffset, peakLimit}}) {
             const uint16_t value = word(offset);
             writeRow(prefix + name, millivoltsText(value), maximumText(field));
-            judge(value <= limit(field));
+            const uint32_t maximum = limit(field);
+            judge(value <= maximum, {measure, value, maximum});
             nextRow();
         }
         momentRow(QStringLiteral("Peak ") + band + QStringLiteral(" Frequency Noise Date/Time"),
@@ -228,22 +268,26 @@ class ReportFiller {
                               : kind == record::kAddDropDrop ? QStringLiteral("Drop")
                                                              : none;
         writeRow(QStringLiteral("Device Add or Drop"), shown, none);
+        const Measured measured{"add-drop", kind, std::nullopt};
         if (kind == record::kAddDropAdd) {
-            warn();
+            warn(measured);
         } else {
-            judge(kind != record::kAddDropDrop);
+            judge(kind != record::kAddDropDrop, measured);
         }
         nextRow();
     }
 
     void deviceBlock(const record::Layout& l, int offset) {
         const int first = row_;
-        writeRow(QStringLiteral("Device Address"), addressText(byte(offset + l.entryAddress)));
+        const uint8_t address = byte(offset + l.entryAddress);
+        device_ = address;
+        writeRow(QStringLiteral("Device Address"), addressText(address));
         nextRow();
         const uint16_t signal = word(offset + l.entrySignal);
         writeRow(QStringLiteral("Signal Level"), millivoltsText(signal),
                  minimumText(eeprom::kSignalLimit));
-        judge(signal >= limit(eeprom::kSignalLimit));
+        const uint32_t signalLimit = limit(eeprom::kSignalLimit);
+        judge(signal >= signalLimit, {"signal", signal, signalLimit});
         nextRow();
 
         const uint8_t status = byte(offset + l.entryStatus);
@@ -253,10 +297,11 @@ class ReportFiller {
                               : status == record::kEntryDropped ? QStringLiteral("Dropped")
                                                                 : QStringLiteral("Unknown");
         writeRow(QStringLiteral("Added/Dropped"), shown, notAddedDropped);
+        const Measured measured{"added-dropped", status, std::nullopt};
         if (status == record::kEntryAdded) {
-            warn();
+            warn(measured);
         } else {
-            judge(status == record::kEntryPresent);
+            judge(status == record::kEntryPresent, measured);
         }
         nextRow();
 
@@ -272,8 +317,9 @@ class ReportFiller {
                  retransmits <= kRetransmitsShownInFull ? QString::number(retransmits)
                                                         : QStringLiteral("250+"),
                  limitText(eeprom::kRetransmitLimit));
-        judge(retransmits <= retransmitLimit);
+        judge(retransmits <= retransmitLimit, {"retransmits", retransmits, retransmitLimit});
         row_ = first;
+        device_.reset();
     }
 
     ProgramState& state_;
@@ -282,6 +328,9 @@ class ReportFiller {
     int slot_;
     int base_;
     const QLocale& locale_;
+    std::vector<archive::JudgedValue>* judged_;
+    std::optional<int> device_;        // the address while a device block is written
+    QString shownValue_, shownLimit_;  // the B and C cells of the row just written
     int row_ = 0;
     int badCount_ = 0;
     int warnCount_ = 0;
@@ -297,6 +346,12 @@ bool fillReport(ProgramState& state, TransferSession& session, int slot, int slo
 
 bool fillReport(ProgramState& state, TransferSession& session, int slot, int slotBase,
                 uint16_t deviceEntryCount, const QLocale& locale) {
+    return fillReport(state, session, slot, slotBase, deviceEntryCount, locale, nullptr);
+}
+
+bool fillReport(ProgramState& state, TransferSession& session, int slot, int slotBase,
+                uint16_t deviceEntryCount, const QLocale& locale,
+                std::vector<archive::JudgedValue>* judged) {
     if (session.reportSheet == nullptr || slot < 1 || slot > eeprom::kLocationCount ||
         slotBase < 0 || slotBase > flash::kSize - flash::kSlotSize) {
         return false;
@@ -309,7 +364,7 @@ bool fillReport(ProgramState& state, TransferSession& session, int slot, int slo
                    : FormRows{record::kFieldbus, rows, QStringLiteral(" (9KHz-40KHz)"),
                               QStringLiteral(" (50Hz-4KHz)"), QStringLiteral(" (90KHz-350KHz)")};
     try {
-        ReportFiller(state, *session.reportSheet, form, slot, slotBase, locale)
+        ReportFiller(state, *session.reportSheet, form, slot, slotBase, locale, judged)
             .fill(deviceEntryCount);
         return true;
     } catch (const xls::SpreadsheetError&) {

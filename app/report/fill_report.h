@@ -4,8 +4,13 @@
 #include <QLocale>
 
 #include <cstdint>
+#include <vector>
 
 namespace ksx4 {
+
+namespace archive {
+struct JudgedValue;
+}
 
 struct ProgramState;
 struct TransferSession;
@@ -21,5 +26,11 @@ bool fillReport(ProgramState& state, TransferSession& session, int slot, int slo
 // The same in the given locale.
 bool fillReport(ProgramState& state, TransferSession& session, int slot, int slotBase,
                 uint16_t deviceEntryCount, const QLocale& locale);
+// The same, appending to judged every value the sheet judges (and the lowest
+// device signal where the tester saw none to judge), in sheet order, with
+// the texts of its B, C and D cells.
+bool fillReport(ProgramState& state, TransferSession& session, int slot, int slotBase,
+                uint16_t deviceEntryCount, const QLocale& locale,
+                std::vector<archive::JudgedValue>* judged);
 
 }  // namespace ksx4

@@ -5,6 +5,7 @@
 #include "platform/ansi_text.h"
 #include "report/record_layout.h"
 #include "settings/memory_map.h"
+#include "settings/tester_texts.h"
 
 namespace ksx4 {
 namespace {
@@ -131,6 +132,11 @@ uint16_t countDeviceEntriesAt(const ProgramState& state, int slotBase) {
         if (flashByte(state, status) != record::kEntryEmpty) ++count;
     }
     return count;
+}
+
+QString storedLocationName(ProgramState& state, int slotBase) {
+    return trimBlanks(readFlashField(state, slotBase + record::kLocationName,
+                                     record::kLocationNameLength, FlashFieldKind::Text));
 }
 
 }  // namespace ksx4

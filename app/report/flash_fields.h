@@ -38,6 +38,10 @@ std::optional<QDateTime> flashTimeStamp(const ProgramState& state, int start);
 // time-zone part; the date alone when the moment is exactly midnight.
 QString generalDateText(const QDateTime& moment, const QLocale& locale = QLocale::system());
 
+// The location name stored with the report at slotBase, trailing blanks
+// removed: the workbook's left footer.
+QString storedLocationName(ProgramState& state, int slotBase);
+
 // Raw values at a flash address; the caller keeps the address in range.
 uint8_t flashByte(const ProgramState& state, int address);
 uint16_t flashWord(const ProgramState& state, int address);  // low byte first

@@ -8,6 +8,7 @@
 #include "report/flash_fields.h"
 #include "report/report_file_name.h"
 #include "report/report_pdf.h"
+#include "report/report_record.h"
 #include "report/report_template.h"
 #include "report/transfer.h"
 #include "report/transfer_session.h"
@@ -23,7 +24,6 @@
 namespace ksx4 {
 namespace {
 
-constexpr int kLocationNameLength = 15;
 constexpr int kSavedTimeOffset = 20;
 
 const ReportFilesOutcome kFailedToWriteReport{Outcome::Failed,
@@ -34,12 +34,13 @@ const ReportFilesOutcome kTransferCancelled{Outcome::Cancelled,
 class ReportFilesWriter {
   public:
     ReportFilesWriter(ProgramState& state, TransferSession& session, QString folder,
-                      QString transferTime)
+                      QDateTime transferMoment)
         : state_(state),
           session_(session),
           ui_(state.ui),
           folder_(std::move(folder)),
-          transferTime_(std::move(transferTime)) {}
+          transferMoment_(std::move(transferMoment)),
+          transferTime_(fileNameDateText(transferMoment_)) {}
 
     ReportFilesOutcome run() {
         for (int slot = 1; slot <= flash::kSlotCount; ++slot) {
@@ -79,15 +80,16 @@ class ReportFilesWriter {
     // the transfer ends here (the spreadsheet work has then been ended).
     std::optional<ReportFilesOutcome> writeSlot(int slot) {
         const int base = flash::slotBase(slot);
-        openWorkbook();
+        openReportWorkbook(session_);
         session_.deviceEntryCount = countDeviceEntries(state_, slot);
-        const QString locationName =
-            trimBlanks(readFlashField(state_, base, kLocationNameLength, FlashFieldKind::Text));
+        const QString locationName = storedLocationName(state_, base);
         if (!makeTemplate(state_, session_, session_.deviceEntryCount, locationName)) {
             endSpreadsheetWork();
             return failedToWriteReport();
         }
-        if (!fillReport(state_, session_, slot, base, session_.deviceEntryCount)) {
+        const QLocale locale = QLocale::system();
+        std::vector<archive::JudgedValue> judged;
+        if (!fillReport(state_, session_, slot, base, session_.deviceEntryCount, locale, &judged)) {
             ui_.message(QStringLiteral("Failed Building Report Data"), Buttons::Ok, Icon::Critical);
             endSpreadsheetWork();
             return failedToWriteReport();
@@ -113,23 +115,15 @@ class ReportFilesWriter {
         session_.reportWorkbook->close(false);
         session_.reportWorkbook = nullptr;
         ++session_.transferredCount;
+        session_.copies.keep(
+            archivedReport(state_, slot, std::move(judged), path, transferMoment_, locale));
         return std::nullopt;
     }
 
-    void openWorkbook() {
-        xls::Application& app = *session_.excelApp;
-        const int sheetsBefore = app.sheetsInNewWorkbook();
-        app.setSheetsInNewWorkbook(1);
-        xls::Workbook& workbook = app.addWorkbook();
-        session_.reportWorkbook = &workbook;
-        app.setSheetsInNewWorkbook(sheetsBefore);
-        session_.reportSheet = &workbook.worksheet(1);
-    }
-
-    // Saves under path; a refusal (for example the user declined to replace
-    // an existing file, or the folder cannot be written) is answered once
-    // per transfer with the file dialog.
-    std::optional<ReportFilesOutcome> save(const QString& path) {
+    // Saves under path, which then names the file written; a refusal (for
+    // example the user declined to replace an existing file, or the folder
+    // cannot be written) is answered once per transfer with the file dialog.
+    std::optional<ReportFilesOutcome> save(QString& path) {
         try {
             saveOnce(path);
             return std::nullopt;
@@ -140,6 +134,7 @@ class ReportFilesWriter {
         const FileChoice chosen = chooseReportFileName(state_, reportNameOfPath(path), folder_);
         if (auto ending = endingForChoice(chosen)) return ending;
         saveOnce(chosen.path);
+        path = chosen.path;
         return std::nullopt;
     }
 
@@ -188,12 +183,23 @@ class ReportFilesWriter {
     TransferSession& session_;
     Operator& ui_;
     const QString folder_;
+    const QDateTime transferMoment_;
     const QString transferTime_;
     bool recovered_ = false;
     QSet<QString> writtenFiles_;  // canonical paths saved in this transfer, case folded
 };
 
 }  // namespace
+
+void openReportWorkbook(TransferSession& session) {
+    xls::Application& app = *session.excelApp;
+    const int sheetsBefore = app.sheetsInNewWorkbook();
+    app.setSheetsInNewWorkbook(1);
+    xls::Workbook& workbook = app.addWorkbook();
+    session.reportWorkbook = &workbook;
+    app.setSheetsInNewWorkbook(sheetsBefore);
+    session.reportSheet = &workbook.worksheet(1);
+}
 
 void endReportSpreadsheetWork(TransferSession& session) {
     session.reportSheet = nullptr;
@@ -217,7 +223,7 @@ ReportFilesOutcome writeReportFiles(ProgramState& state, TransferSession& sessio
                                     const QString& folder) {
     const auto wallTime = std::chrono::duration_cast<std::chrono::milliseconds>(
         state.clock.wallTime().time_since_epoch());
-    const QString transferTime = fileNameDateText(QDateTime::fromMSecsSinceEpoch(wallTime.count()));
+    const QDateTime transferMoment = QDateTime::fromMSecsSinceEpoch(wallTime.count());
     session.reportSheet = nullptr;
     session.reportWorkbook = nullptr;
     try {
@@ -228,7 +234,7 @@ ReportFilesOutcome writeReportFiles(ProgramState& state, TransferSession& sessio
         return {Outcome::Failed, error.description};
     }
     session.transferredCount = 0;
-    return ReportFilesWriter(state, session, folder, transferTime).run();
+    return ReportFilesWriter(state, session, folder, transferMoment).run();
 }
 
 }  // namespace ksx4

@@ -102,6 +102,7 @@ QString browseForFolder(ProgramState& state, const QString& title) {
 
 Outcome cmddownloaddata_Click(ProgramState& state, const TransferOptions& options) {
     TransferSession session;
+    session.copies = ReportCopies::forLocation(archive::resolveArchiveLocation(std::nullopt));
     session.alsoSavePdf = options.alsoSavePdf;
     return cmddownloaddata_Click(state, session);
 }
@@ -129,12 +130,15 @@ Outcome cmddownloaddata_Click(ProgramState& state, TransferSession& session) {
     }
     state.ui.setStatus(written.status);
 
-    if (written.outcome == Outcome::Done && session.transferredCount >= 1) {
+    // Every report is in its workbook; the erase waits for its other copies.
+    const bool everyCopyKept = session.copies.allKept();
+    if (written.outcome == Outcome::Done && session.transferredCount >= 1 && everyCopyKept) {
         writeEraseIndicator(state);
     }
     closeTesterConnection(state);
     state.ui.setStatus(written.status + kReady);
-    return written.outcome;
+    session.copies.tellOutcome(state.ui);
+    return everyCopyKept ? written.outcome : Outcome::Failed;
 }
 
 }  // namespace ksx4

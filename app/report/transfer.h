@@ -17,9 +17,11 @@ struct TransferOptions {
 };
 
 // Runs the whole transfer; throws EndProgram where the program ends. Done
-// when every stored report was transferred or none was found.
+// when every stored report was transferred, and kept in the archive, or none
+// was found. The archive is the one KSX4_ARCHIVE names, else the default.
 Outcome cmddownloaddata_Click(ProgramState& state, const TransferOptions& options = {});
-// The same in a session the caller keeps (tests look at it afterwards).
+// The same in a session the caller keeps (tests look at it afterwards),
+// with the copies the caller set in session.copies (none by default).
 Outcome cmddownloaddata_Click(ProgramState& state, TransferSession& session);
 
 QString browseForFolder(ProgramState& state, const QString& title);
@@ -47,6 +49,10 @@ FileChoice chooseReportFileName(ProgramState& state, const QString& name, const 
 // suits its kind (and state.firmwareMarker is set); otherwise the message has
 // been shown and the status text set.
 bool checkFirmwareMarker(ProgramState& state);
+
+// A new one-sheet workbook in session.excelApp, as session.reportWorkbook
+// with its sheet in session.reportSheet.
+void openReportWorkbook(TransferSession& session);
 
 // Ends the spreadsheet work of a transfer: releases the sheet, closes the
 // open workbook without saving, quits and releases the application.

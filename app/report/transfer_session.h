@@ -2,6 +2,8 @@
 // What one report transfer shares between its steps: the spreadsheet
 // application with the workbook and sheet being built, and its counters. It
 // lives only as long as the transfer.
+#include "report/report_copies.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -26,6 +28,8 @@ struct TransferSession {
     xls::Worksheet* reportSheet = nullptr;
     uint16_t deviceEntryCount = 0;
     uint16_t transferredCount = 0;
+    // The copies beside each workbook; none unless the caller sets them.
+    ReportCopies copies;
     bool alsoSavePdf = false;  // a PDF of its pages beside each workbook
 };
 

@@ -96,6 +96,7 @@ uint16_t readTesterType(ProgramState& state) {
         eeprom::kSerialNumber.address, eeprom::kSerialNumber.length, serialBytes.data());
     if (result != OPERATION_SUCCESS) return kTypeUnknown;
     const uint32_t serial = serialBytes[0] * 256u + serialBytes[1];
+    state.testerSerialWord = static_cast<uint16_t>(serial);
     return serial >= eeprom::kPaSerialBase ? kKsx4Pa : kKsx4;
 }
 

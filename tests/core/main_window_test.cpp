@@ -112,7 +112,7 @@ TEST_F(MainWindowTest, StartsOnASimulatedTesterAndShowsReady) {
     EXPECT_EQ(window->windowTitle(), "Tessel KSX-4 Assistant");
     EXPECT_EQ(window->statusField()->text(), "Ready");
     EXPECT_EQ(visibleEntries(find<QMenu>("mnufile")),
-              (QStringList{"&Erase Reports in KSX-4", "&Exit"}));
+              (QStringList{"&Erase Reports in KSX-4", "Report &Archive...", "&Exit"}));
     EXPECT_FALSE(find<QAction>("mnuEngCal")->isEnabled());
     EXPECT_TRUE(find<QPushButton>("cmddownloaddata")->isEnabled());
     EXPECT_EQ(find<QPushButton>("cmddownloaddata")->text(), "Transfer Reports  from KSX-4");

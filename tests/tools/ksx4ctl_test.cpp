@@ -32,6 +32,7 @@ class Ksx4ctlTest : public ::testing::Test {
         out = root.filePath("out");
         QDir().mkpath(out);
         ::setenv("KSX4_SIM_DIR", simDir.c_str(), 1);
+        ::setenv("KSX4_ARCHIVE", "none", 1);  // the archive has tests of its own
     }
 
     void putTester(const sim::TesterImage& image) {

@@ -34,6 +34,7 @@ std::string contents(const fs::path& file) {
 }  // namespace
 
 int Ksx4ctlRun::run(const QStringList& arguments) {
+    ::setenv("KSX4_ARCHIVE", "none", 1);  // the workbooks are compared, not the archive
     std::istringstream in;
     ctl::CtlContext context{
         in, out, err, clock, link, [this](std::chrono::milliseconds wait) {

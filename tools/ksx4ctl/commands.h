@@ -21,6 +21,9 @@ int runEraseCommand(const QStringList& arguments, CtlContext& context);
 extern const char* const kFirmwareUsage;
 int runFirmwareCommand(const QStringList& arguments, CtlContext& context);
 
+extern const char* const kArchiveUsage;
+int runArchiveCommand(const QStringList& arguments, CtlContext& context);
+
 // Not listed by ksx4ctl --help: the factory's engineering functions.
 extern const char* const kEngineeringUsage;
 int runEngineeringCommand(const QStringList& arguments, CtlContext& context);

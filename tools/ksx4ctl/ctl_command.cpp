@@ -22,6 +22,7 @@ const std::array kCommands{
     Command{"names", kNamesUsage, runNamesCommand},
     Command{"erase", kEraseUsage, runEraseCommand},
     Command{"firmware", kFirmwareUsage, runFirmwareCommand},
+    Command{"archive", kArchiveUsage, runArchiveCommand},
 };
 
 // Commands the general usage does not list; their own --help explains them.
@@ -40,6 +41,7 @@ const char* const kGeneralUsage =
     "  names      print or change the report (location) names\n"
     "  erase      tell the tester to erase its stored reports\n"
     "  firmware   load a firmware HEX file into the tester\n"
+    "  archive    list, show, trend or remake the reports transfers kept\n"
     "\n"
     "Every command runs the same steps, texts and questions as ksx4_assistant.\n"
     "Messages go to standard error, status texts to standard output, one per\n"

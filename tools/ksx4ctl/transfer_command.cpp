@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "ctl_support.h"
 #include "report/transfer.h"
+#include "report/transfer_session.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -13,14 +14,20 @@ namespace ksx4::ctl {
 
 const char* const kTransferUsage =
     "Usage: ksx4ctl transfer [--folder DIR] [--pdf] [--yes] [--wait SECONDS]\n"
-    "                        [--verbose]\n"
+    "                        [--archive LOCATION] [--verbose]\n"
     "\n"
     "Copies every report stored in the attached KSX-4 into its own Excel\n"
     "97-2003 workbook (.xls) in DIR, then tells the tester to erase its\n"
     "reports at its next start. The steps, texts and questions are those of\n"
-    "\"Transfer Reports  from KSX-4\" in ksx4_assistant.\n"
+    "\"Transfer Reports  from KSX-4\" in ksx4_assistant. Every report is also\n"
+    "kept in the archive; the tester erases its reports only when every one\n"
+    "is in its workbook and in the archive.\n"
     "\n"
     "  --folder DIR     the folder for the workbooks (asked for when missing)\n"
+    "  --archive LOCATION\n"
+    "                   an SQLite file, postgresql://[user@][host][:port]/dbname\n"
+    "                   [?host=SOCKET_FOLDER], or none (default: $KSX4_ARCHIVE,\n"
+    "                   else ~/.local/share/ksx4-assistant/archive.sqlite)\n"
     "  --pdf            also write each workbook's printed pages as NAME.pdf\n"
     "                   beside NAME.xls; the reports are erased only when\n"
     "                   every PDF is written too\n"
@@ -31,12 +38,13 @@ const char* const kTransferUsage =
     "  --verbose        end by naming the USB access library and why the\n"
     "                   tester's last open failed (on standard error)\n"
     "\n"
-    "Exit status: 0 when all reports were transferred or none was found;\n"
-    "1 for any other outcome, including a fatal tester error that ends the\n"
-    "program; 2 for bad arguments.\n";
+    "Exit status: 0 when all reports were transferred and archived or none was\n"
+    "found; 1 for any other outcome, a report the archive could not take and\n"
+    "a fatal tester error that ends the program included; 2 for bad arguments.\n";
 
 int runTransferCommand(const QStringList& arguments, CtlContext& context) {
     ConsoleOptions options;
+    std::optional<QString> archiveOption;
     TransferOptions transfer;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
@@ -49,6 +57,8 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
                                   QStringLiteral("not a folder: ") + arguments[i]);
             }
             options.folder = folder.absoluteFilePath();
+        } else if (argument == QLatin1String("--archive") && i + 1 < arguments.size()) {
+            archiveOption = arguments[++i];
         } else if (argument == QLatin1String("--pdf")) {
             transfer.alsoSavePdf = true;
         } else if (isHelp(argument)) {
@@ -59,6 +69,12 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
                               QStringLiteral("unexpected argument: ") + argument);
         }
     }
+    const auto location = archive::resolveArchiveLocation(archiveOption);
+    if (const auto* problem = std::get_if<QString>(&location))
+        return usageError(context, kTransferUsage, *problem);
+    const auto& archiveLocation = std::get<archive::ArchiveLocation>(location);
+    if (options.verbose)
+        context.err << "ksx4ctl: archive: " << archiveLocation.displayText().toStdString() << '\n';
     // Drawing pages needs Qt's fonts, which come with a GUI application; on
     // the console that is the offscreen one, made only when PDFs are asked for.
     std::unique_ptr<QGuiApplication> fonts;
@@ -68,8 +84,11 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
         static char* argv[] = {name, platform, offscreen, nullptr};
         fonts = std::make_unique<QGuiApplication>(argc, argv);
     }
-    return runOperation(context, options, [&transfer](ProgramState& state) {
-        return cmddownloaddata_Click(state, transfer);
+    return runOperation(context, options, [&archiveLocation, &transfer](ProgramState& state) {
+        TransferSession session;
+        session.copies = ReportCopies(archiveLocation);
+        session.alsoSavePdf = transfer.alsoSavePdf;
+        return cmddownloaddata_Click(state, session);
     });
 }
 

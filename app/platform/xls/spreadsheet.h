@@ -228,6 +228,8 @@ class Worksheet {
     int usedRowCount() const;
     int usedColumnCount() const;
     const SheetModel& model() const { return *model_; }  // the writer reads this
+    // The model, kept for whoever draws the sheet after its workbook closed.
+    std::shared_ptr<const SheetModel> sharedModel() const { return model_; }
 
   private:
     friend class Workbook;

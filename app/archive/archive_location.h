@@ -1,0 +1,44 @@
+#pragma once
+// Where the archive lives: an SQLite file, a PostgreSQL database, or none.
+// Resolved from a command line option, else the environment variable
+// KSX4_ARCHIVE, else the default SQLite file in the user's data folder.
+#include <QString>
+
+#include <optional>
+#include <variant>
+
+namespace ksx4::archive {
+
+struct ArchiveLocation {
+    enum class Engine { None, Sqlite, Postgres };
+    Engine engine = Engine::None;
+    QString path;  // Sqlite: the database file, absolute
+
+    // Postgres: the parts of postgresql://[user[:password]@][host][:port]/dbname
+    // [?host=SOCKET_FOLDER]. An empty part is left to libpq (PGUSER,
+    // PGPASSWORD, ~/.pgpass, PGHOST, ...).
+    QString user, password, host, databaseName;
+    std::optional<int> port;
+
+    bool isNone() const { return engine == Engine::None; }
+    // For messages, status lines and --verbose: the file path, or the URI
+    // without any password; "none" for no archive.
+    QString displayText() const;
+};
+
+inline constexpr const char* kArchiveEnvironment = "KSX4_ARCHIVE";
+
+// LOCATION as given: "none", a postgresql:// or postgres:// URI, or a file
+// path (relative to the working folder). The problem text for a URI that
+// does not parse.
+std::variant<ArchiveLocation, QString> parseArchiveLocation(const QString& text);
+
+// $XDG_DATA_HOME/ksx4-assistant/archive.sqlite, with ~/.local/share where
+// XDG_DATA_HOME is unset or empty.
+QString defaultArchivePath();
+
+// option (--archive) when given, else KSX4_ARCHIVE when set and not empty,
+// else the default file.
+std::variant<ArchiveLocation, QString> resolveArchiveLocation(const std::optional<QString>& option);
+
+}  // namespace ksx4::archive

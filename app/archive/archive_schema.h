@@ -1,0 +1,24 @@
+#pragma once
+// The archive's tables, created and migrated in order inside one
+// transaction; the version reached is kept in the database. Used by
+// archive.cpp only.
+#include "archive/archive_location.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <optional>
+
+namespace ksx4::archive {
+
+// Reads the stored schema version (0 for an empty database) and applies the
+// missing migrations, each engine in its own dialect. The caller has begun
+// the transaction that holds the archive's write lock. The reason when the
+// schema cannot be made current, including a newer schema than ours.
+std::optional<QString> migrateSchema(QSqlDatabase& db, ArchiveLocation::Engine engine);
+
+// The stored version, or 0 when the database holds no archive; nullopt on a
+// failed query (its error is left in the database's lastError()).
+std::optional<int> storedSchemaVersion(QSqlDatabase& db);
+
+}  // namespace ksx4::archive

@@ -1,0 +1,179 @@
+#include "archive_view/archive_window.h"
+
+#include "archive_view/archive_handlers.h"
+#include "archive_view/report_pages_window.h"
+#include "archive_view/report_table_model.h"
+#include "archive_view/trend_window.h"
+#include "core/operation_runner.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace ksx4 {
+
+ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSettings& settings,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), runner_(runner), settings_(settings) {
+    setObjectName(QStringLiteral("frmArchive"));
+    setWindowTitle(kArchiveWindowTitle);
+    resize(900, 600);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* filters = new QHBoxLayout;
+    const auto addBox = [this, filters](ArchiveBox box, const QString& label, const char* name,
+                                        const QString& hint, int width) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setPlaceholderText(hint);
+        if (width > 0) edit->setMaximumWidth(width);
+        auto* caption = new QLabel(label, this);
+        caption->setBuddy(edit);
+        filters->addWidget(caption);
+        filters->addWidget(edit, width > 0 ? 0 : 1);
+        boxes_[box] = edit;
+        return edit;
+    };
+    addBox(ArchiveBox::Location, QStringLiteral("&Location"), "txtLocation",
+           QStringLiteral("part of the name"), 0);
+    addBox(ArchiveBox::Since, QStringLiteral("&From"), "txtSince", QStringLiteral("YYYY-MM-DD"),
+           110);
+    addBox(ArchiveBox::Until, QStringLiteral("T&o"), "txtUntil", QStringLiteral("YYYY-MM-DD"), 110);
+    addBox(ArchiveBox::Tester, QStringLiteral("T&ester"), "txtTester", QStringLiteral("serial no."),
+           90);
+    verdict_ = new QComboBox(this);
+    verdict_->setObjectName(QStringLiteral("cboVerdict"));
+    verdict_->addItems({QStringLiteral("Any"), QStringLiteral("OK"), QStringLiteral("WARN"),
+                        QStringLiteral("BAD")});
+    auto* verdictLabel = new QLabel(QStringLiteral("&Verdict"), this);
+    verdictLabel->setBuddy(verdict_);
+    filters->addWidget(verdictLabel);
+    filters->addWidget(verdict_);
+    filters->addWidget(addButton(QStringLiteral("F&ilter"), "cmdFilter",
+                                 [this] { filterReports(state_, *this); }));
+    layout->addLayout(filters);
+
+    model_ = new ReportTableModel(session_, this);
+    model_->onFailure = [this](const QString& reason) { status_->setText(reason); };
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("grdReports"));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setSortingEnabled(true);
+    table_->sortByColumn(ReportTableModel::TimeColumn, Qt::AscendingOrder);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(false);
+    table_->horizontalHeader()->setSectionResizeMode(ReportTableModel::LocationColumn,
+                                                     QHeaderView::Stretch);
+    table_->setColumnWidth(ReportTableModel::TimeColumn, 170);
+    table_->setColumnWidth(ReportTableModel::TesterColumn, 130);
+    layout->addWidget(table_, 1);
+
+    auto* actions = new QHBoxLayout;
+    auto* deviceLabel = new QLabel(QStringLiteral("&Device address"), this);
+    auto* device = new QLineEdit(this);
+    device->setObjectName(QStringLiteral("txtDevice"));
+    device->setPlaceholderText(QStringLiteral("none"));
+    device->setMaximumWidth(60);
+    deviceLabel->setBuddy(device);
+    boxes_[ArchiveBox::Device] = device;
+    actions->addWidget(addButton(QStringLiteral("&Trend of Location"), "cmdTrend",
+                                 [this] { ksx4::showTrend(state_, *this, session_); }));
+    actions->addWidget(deviceLabel);
+    actions->addWidget(device);
+    actions->addStretch(1);
+    QPushButton* open = addButton(QStringLiteral("&Open Report"), "cmdOpenReport",
+                                  [this] { openReport(state_, *this, session_); });
+    actions->addWidget(open);
+    connect(table_, &QTableView::doubleClicked, open, &QPushButton::click);
+    actions->addWidget(addButton(QStringLiteral("Save &Workbook..."), "cmdSaveWorkbook",
+                                 [this] { saveWorkbook(state_, *this, session_); }));
+    actions->addWidget(addButton(QStringLiteral("&Archive Location..."), "cmdLocation",
+                                 [this] { chooseArchiveLocation(state_, *this, settings_); }));
+    layout->addLayout(actions);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("lblArchive"));
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(status_);
+
+    runner_.addControls([this](bool enabled) {
+        for (QPushButton* button : buttons_) button->setEnabled(enabled);
+    });
+}
+
+ArchiveWindow::~ArchiveWindow() {
+    // Pages still being answered are handed to the model before it goes.
+    session_.waitIdle();
+}
+
+QPushButton* ArchiveWindow::addButton(const QString& caption, const char* name,
+                                      const std::function<void()>& handler) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QString::fromLatin1(name));
+    connect(button, &QPushButton::clicked, this, [this, handler] { runner_.run(handler); });
+    buttons_.push_back(button);
+    return button;
+}
+
+QString ArchiveWindow::text(ArchiveBox box) const {
+    if (box == ArchiveBox::Verdict) return verdict_->currentText();
+    return boxes_.at(box)->text();
+}
+
+void ArchiveWindow::setText(ArchiveBox box, const QString& text) {
+    if (box == ArchiveBox::Verdict) {
+        verdict_->setCurrentText(text);
+        return;
+    }
+    boxes_.at(box)->setText(text);
+}
+
+void ArchiveWindow::listReports(const archive::ListFilter& filter) {
+    model_->setFilter(filter);
+}
+
+std::optional<archive::ReportSummary> ArchiveWindow::selectedReport() const {
+    const QModelIndex current = table_->currentIndex();
+    if (!current.isValid()) return std::nullopt;
+    return model_->report(current.row());
+}
+
+void ArchiveWindow::showArchive(const archive::ArchiveLocation& location) {
+    session_.open(location);
+    status_->setText(QStringLiteral("Archive: ") + location.displayText());
+    model_->reload();
+}
+
+void ArchiveWindow::showTrend(const QString& location, std::vector<TrendChart> charts) {
+    if (!trend_) trend_ = std::make_unique<TrendWindow>(state_, runner_);
+    trend_->setTrend(location, std::move(charts));
+    trend_->show();
+    trend_->raise();
+}
+
+void ArchiveWindow::showReportPages(archive::ArchivedReport report, ArchivedSheet sheet) {
+    if (!pages_) pages_ = std::make_unique<ReportPagesWindow>(state_, runner_);
+    pages_->setReport(std::move(report), std::move(sheet));
+    pages_->show();
+    pages_->raise();
+}
+
+void ArchiveWindow::show() {
+    QWidget::show();
+    raise();
+    activateWindow();
+}
+
+QString ArchiveWindow::statusText() const {
+    return status_->text();
+}
+
+}  // namespace ksx4

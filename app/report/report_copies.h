@@ -1,0 +1,52 @@
+#pragma once
+// The copies a transfer keeps of each report beside its workbook (the
+// archive), and whether every report has every copy: the tester is told to
+// erase its reports only then.
+#include "archive/archive.h"
+#include "archive/archive_location.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <variant>
+
+namespace ksx4 {
+
+class Operator;
+
+class ReportCopies {
+  public:
+    // No archive: every copy is the workbook, as before there was one.
+    ReportCopies() = default;
+    explicit ReportCopies(archive::ArchiveLocation location) : location_(std::move(location)) {}
+    // A resolved location, or the problem with it, which then fails every
+    // report's archive copy.
+    static ReportCopies forLocation(
+        const std::variant<archive::ArchiveLocation, QString>& resolved);
+
+    // After a report's workbook is durably on disk: stores the report in
+    // the archive, opening it at the first report. After a failure, later
+    // reports are not tried; the first reason is kept.
+    void keep(const archive::ArchivedReport& report);
+
+    // True when every report given to keep has all its copies.
+    bool allKept() const { return !failure_; }
+
+    // After the transfer: the archive's reason in one message when a copy
+    // failed, else the status line "Archived N reports in LOCATION" when
+    // any report went to the archive.
+    void tellOutcome(Operator& ui) const;
+
+    int storedCount() const { return stored_; }
+    int alreadyKeptCount() const { return alreadyKept_; }
+
+  private:
+    archive::ArchiveLocation location_;
+    std::unique_ptr<archive::Archive> archive_;
+    std::optional<QString> failure_;
+    int stored_ = 0;
+    int alreadyKept_ = 0;
+};
+
+}  // namespace ksx4

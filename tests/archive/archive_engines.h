@@ -1,0 +1,63 @@
+#pragma once
+// A fresh, empty archive on each engine for one test: an SQLite file in a
+// temporary folder, or a new database on the PostgreSQL test server whose
+// socket folder KSX4_TEST_PG_SOCKET names, by default the one the ctest
+// fixture starts it in with scripts/pg-test-server.sh.
+#include "archive/archive.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ksx4::test {
+
+using archive::ArchiveLocation;
+using Engine = ArchiveLocation::Engine;
+
+// For INSTANTIATE_TEST_SUITE_P(Engines, Suite, kBothEngines, engineName).
+inline const auto kBothEngines = ::testing::Values(Engine::Sqlite, Engine::Postgres);
+inline std::string engineName(const ::testing::TestParamInfo<Engine>& info) {
+    return info.param == Engine::Sqlite ? "Sqlite" : "Postgres";
+}
+
+// The socket folder of the test server, or empty when none runs.
+QString postgresSocketFolder();
+
+// A new location on engine, or nullopt (with the reason in skipReason) when
+// the engine cannot run here. folder holds an SQLite file.
+std::optional<ArchiveLocation> freshArchive(Engine engine, const QTemporaryDir& folder,
+                                            QString* skipReason);
+
+// Runs one statement on the location's database outside the archive's own
+// code (to age or damage it as a test needs); false on failure.
+bool execDirectly(const ArchiveLocation& location, const QString& sql);
+
+// SQLite files that hold no archive, made at path, with the reason an
+// open gives.
+struct UnusableSqliteFile {
+    const char* name;
+    void (*make)(const QString& path);
+    const char* reason;
+};
+extern const std::vector<UnusableSqliteFile> kUnusableSqliteFiles;
+
+// A test run once per engine, on a fresh archive (skipped where the
+// engine cannot run).
+class ArchiveEngineTest : public ::testing::TestWithParam<Engine> {
+  protected:
+    void SetUp() override {
+        QString reason;
+        auto fresh = freshArchive(GetParam(), folder, &reason);
+        if (!fresh) GTEST_SKIP() << reason.toStdString();
+        location = *fresh;
+    }
+    QTemporaryDir folder;
+    ArchiveLocation location;
+};
+
+}  // namespace ksx4::test

@@ -1,0 +1,257 @@
+// The archive on both engines: what a stored report reads back as, the one
+// copy per tester and slot bytes, the list filters and trends, the schema
+// version guard, and archives that cannot be used.
+#include "archive/archive.h"
+#include "archive_engines.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace ksx4::test {
+namespace {
+
+using archive::Archive;
+using archive::ArchivedReport;
+using archive::JudgedValue;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+template <class T>
+T take(archive::Result<T> result) {
+    if (auto* error = std::get_if<archive::ArchiveError>(&result)) {
+        ADD_FAILURE() << error->reason.toStdString();
+        return T{};
+    }
+    return std::move(std::get<T>(result));
+}
+
+QString failureOf(const auto& result) {
+    const auto* error = std::get_if<archive::ArchiveError>(&result);
+    return error ? error->reason : QString();
+}
+
+std::unique_ptr<Archive> openArchive(const ArchiveLocation& location,
+                                     Archive::Access access = Archive::Access::ReadWrite) {
+    return take(Archive::open(location, access));
+}
+
+// A report of tester serial in slot; seed varies its slot bytes.
+ArchivedReport sampleReport(int serial, int slot, const QString& location,
+                            std::optional<QString> saved, int seed, const QString& verdict) {
+    ArchivedReport r;
+    r.summary.testerSerial = serial;
+    r.summary.testerKind = 0;
+    r.summary.slot = slot;
+    r.summary.location = location;
+    r.summary.reportName = QStringLiteral("Name %1").arg(slot);
+    r.summary.saved = std::move(saved);
+    r.summary.transferredMs = 1'780'000'000'000 + seed;
+    r.summary.utcOffsetSeconds = 3600;
+    r.summary.devices = 1;
+    r.summary.verdict = verdict;
+    r.summary.workbookPath = QStringLiteral("/out/%1.xls").arg(location);
+    r.summary.workbookSha256 = QString(64, u'a');
+    r.slotBytes = QByteArray(archive::kSourceBytes, static_cast<char>(seed));
+    r.slotBytes[0] = '\0';  // bytes of every value, a zero included
+    r.slotBytes[1] = static_cast<char>(0xff);
+    r.eepromBytes = QByteArray(archive::kSourceBytes, '\x20');
+    r.firmwareMarker = 128;
+    r.localeName = QStringLiteral("de_DE");
+    r.programVersion = QStringLiteral("2.09");
+    r.values = {
+        {"voltage", std::nullopt, 8600 + seed, "8.6V", 9000, "9.0V Minimum", verdict},
+        {"signal", std::nullopt, std::nullopt, "Not Available", std::nullopt, "150mV Minimum", ""},
+        {"signal", 20, 300 + seed, "325mV", 150, "150mV Minimum", "OK"},
+        {"retransmits", 20, 2, "2", 0, "0", "BAD"},
+    };
+    return r;
+}
+
+class ArchiveStoreTest : public ArchiveEngineTest {};
+
+TEST_P(ArchiveStoreTest, AStoredReportReadsBackWhole) {
+    const ArchivedReport stored =
+        sampleReport(1001, 3, QStringLiteral("Tank's 3"), QStringLiteral("2025-08-02T21:28:07"), 7,
+                     QStringLiteral("BAD"));
+    const auto archive = openArchive(location);
+    const auto result = take(archive->store(stored));
+    ASSERT_EQ(result.outcome, archive::StoreOutcome::Stored);
+
+    const auto read = take(archive->report(result.id));
+    ASSERT_TRUE(read);
+    const auto& s = read->summary;
+    EXPECT_EQ(s.id, result.id);
+    EXPECT_EQ(std::tie(s.testerSerial, s.testerKind, s.slot, s.devices),
+              std::tie(stored.summary.testerSerial, stored.summary.testerKind, stored.summary.slot,
+                       stored.summary.devices));
+    EXPECT_EQ(s.location, QStringLiteral("Tank's 3"));
+    EXPECT_EQ(s.saved, stored.summary.saved);
+    EXPECT_EQ(s.transferredText(), QStringLiteral("2026-05-28T21:26:40+01:00"));
+    EXPECT_EQ(s.verdict, QStringLiteral("BAD"));
+    EXPECT_EQ(read->slotBytes, stored.slotBytes);
+    EXPECT_EQ(read->eepromBytes, stored.eepromBytes);
+    EXPECT_EQ(std::tie(read->firmwareMarker, read->localeName, read->programVersion),
+              std::tie(stored.firmwareMarker, stored.localeName, stored.programVersion));
+    ASSERT_EQ(read->values.size(), stored.values.size());
+    for (std::size_t i = 0; i < stored.values.size(); ++i) {
+        const JudgedValue& a = read->values[i];
+        const JudgedValue& b = stored.values[i];
+        EXPECT_EQ(
+            std::tie(a.measure, a.device, a.value, a.valueText, a.limit, a.limitText, a.judgement),
+            std::tie(b.measure, b.device, b.value, b.valueText, b.limit, b.limitText, b.judgement))
+            << "value " << i;
+    }
+    EXPECT_FALSE(take(archive->report(result.id + 1)));
+}
+
+TEST_P(ArchiveStoreTest, TheSameReportOfTheSameTesterIsKeptOnce) {
+    const auto archive = openArchive(location);
+    const ArchivedReport report =
+        sampleReport(1001, 1, QStringLiteral("A"), std::nullopt, 1, QStringLiteral("OK"));
+    const auto first = take(archive->store(report));
+    ArchivedReport again = report;
+    again.summary.transferredMs += 60'000;  // a later transfer of the same bytes
+    const auto second = take(archive->store(again));
+    ArchivedReport otherTester = report;
+    otherTester.summary.testerSerial = 1002;
+    const auto third = take(archive->store(otherTester));
+
+    EXPECT_EQ(first.outcome, archive::StoreOutcome::Stored);
+    EXPECT_EQ(second.outcome, archive::StoreOutcome::AlreadyKept);
+    EXPECT_EQ(second.id, first.id);
+    EXPECT_EQ(third.outcome, archive::StoreOutcome::Stored);
+    EXPECT_EQ(take(archive->list({})).size(), 2u);
+    // Reopening finds the schema current and the reports still there.
+    EXPECT_EQ(take(openArchive(location)->list({})).size(), 2u);
+}
+
+struct ListCase {
+    const char* name;
+    archive::ListFilter filter;
+    std::vector<int> listed;  // of the reports listed, in order
+};
+
+TEST_P(ArchiveStoreTest, ListsFilteredAndInTimeOrder) {
+    const auto archive = openArchive(location);
+    // Slot 4 holds no saved time: its transfer time (local, +01:00) counts.
+    const std::vector<ArchivedReport> reports{
+        sampleReport(1001, 1, "Pump Station A", "2025-03-01T10:00:00", 1, "OK"),
+        sampleReport(1001, 2, "TANK 100%", "2025-02-01T09:00:00", 2, "WARN"),
+        sampleReport(1002, 3, "tank_farm", "2025-03-01T10:00:00", 3, "BAD"),
+        sampleReport(1002, 4, "Kessel Süd", std::nullopt, 4, "OK"),
+        sampleReport(1001, 5, "x' OR '1'='1", "2025-01-01T00:00:00", 5, "OK"),
+    };
+    for (const auto& report : reports) take(archive->store(report));
+
+    const std::vector<ListCase> cases{
+        {"everything, by time then slot", {}, {5, 2, 1, 3, 4}},
+        {"part of a name, any case", {.text = "tank"}, {2, 3}},
+        {"a percent sign is itself", {.text = "100%"}, {2}},
+        {"an underscore is itself", {.text = "k_f"}, {3}},
+        {"the report name matches too", {.text = "name 4"}, {4}},
+        {"letters beyond ASCII fold", {.text = "SÜD"}, {4}},
+        {"a quote is only text", {.text = "' OR '1'='1"}, {5}},
+        {"tester", {.testerSerial = 1002}, {3, 4}},
+        {"since is inclusive", {.since = "2025-03-01T10:00:00"}, {1, 3, 4}},
+        {"until is inclusive", {.until = "2025-02-01T09:00:00"}, {5, 2}},
+        {"the transfer time where none was saved",
+         {.since = "2026-05-28T00:00:00", .until = "2026-05-28T23:59:59"},
+         {4}},
+        {"verdict", {.verdict = "OK"}, {5, 1, 4}},
+        {"nothing matches", {.text = "absent"}, {}},
+    };
+    for (const ListCase& c : cases) {
+        std::vector<int> listed;
+        for (const auto& s : take(archive->list(c.filter))) listed.push_back(s.slot);
+        EXPECT_EQ(listed, c.listed) << c.name;
+    }
+}
+
+TEST_P(ArchiveStoreTest, TrendsOneValueOfMatchingReportsOldestFirst) {
+    const auto archive = openArchive(location);
+    take(archive->store(sampleReport(1001, 1, "Tank", "2025-03-01T10:00:00", 2, "OK")));
+    take(archive->store(sampleReport(1001, 2, "Tank", "2025-02-01T10:00:00", 1, "OK")));
+    take(archive->store(sampleReport(1001, 3, "Boiler", "2025-01-01T10:00:00", 3, "OK")));
+
+    const auto voltage = take(archive->trend({"tank", "voltage", std::nullopt}));
+    ASSERT_EQ(voltage.size(), 2u);
+    EXPECT_EQ(voltage[0].time, QStringLiteral("2025-02-01T10:00:00"));
+    EXPECT_EQ(voltage[0].value, 8601);
+    EXPECT_EQ(voltage[1].value, 8602);
+    EXPECT_EQ(voltage[1].limit, 9000);
+
+    // The segment's signal (not available here) and one device's differ.
+    const auto lowest = take(archive->trend({"tank", "signal", std::nullopt}));
+    ASSERT_EQ(lowest.size(), 2u);
+    EXPECT_EQ(lowest[0].value, std::nullopt);
+    EXPECT_EQ(lowest[0].judgement, QString());
+    const auto device = take(archive->trend({"tank", "signal", 20}));
+    ASSERT_EQ(device.size(), 2u);
+    EXPECT_EQ(device[0].value, 301);
+    EXPECT_EQ(device[0].judgement, QStringLiteral("OK"));
+    EXPECT_TRUE(take(archive->trend({"tank", "signal", 21})).empty());
+}
+
+TEST_P(ArchiveStoreTest, ANewerSchemaIsNeverWritten) {
+    openArchive(location);
+    ASSERT_TRUE(execDirectly(location, "UPDATE schema_version SET version = 99"));
+
+    for (const auto access : {Archive::Access::ReadWrite, Archive::Access::ReadOnly}) {
+        const QString failure = failureOf(Archive::open(location, access));
+        EXPECT_THAT(failure.toStdString(), HasSubstr("newer program (schema version 99"));
+    }
+    ASSERT_TRUE(execDirectly(location, "UPDATE schema_version SET version = 1"));
+    EXPECT_TRUE(take(openArchive(location)->list({})).empty());
+}
+
+TEST_P(ArchiveStoreTest, ReadOnlyAccessNeverCreatesAnArchive) {
+    const QString failure = failureOf(Archive::open(location, Archive::Access::ReadOnly));
+    EXPECT_THAT(failure.toStdString(), HasSubstr("no archive there"));
+    // Still empty: the read-write open below creates the schema at version 1.
+    EXPECT_EQ(take(openArchive(location)->schemaVersion()), archive::kSchemaVersion);
+    EXPECT_TRUE(take(openArchive(location, Archive::Access::ReadOnly)->list({})).empty());
+}
+
+TEST_P(ArchiveStoreTest, AReadOnlyArchiveRefusesWrites) {
+    openArchive(location);
+    const auto readOnly = openArchive(location, Archive::Access::ReadOnly);
+    const QString failure = failureOf(readOnly->store(
+        sampleReport(1001, 1, QStringLiteral("A"), std::nullopt, 1, QStringLiteral("OK"))));
+    EXPECT_FALSE(failure.isEmpty());
+    EXPECT_TRUE(take(readOnly->list({})).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ArchiveStoreTest, kBothEngines, engineName);
+
+TEST(ArchiveUnusableTest, SqliteFilesThatAreNoArchiveGiveAClearReason) {
+    QTemporaryDir folder;
+    for (const auto& c : kUnusableSqliteFiles) {
+        ArchiveLocation location;
+        location.engine = Engine::Sqlite;
+        location.path = folder.filePath(QString::fromLatin1(c.name));
+        c.make(location.path);
+        for (const auto access : {Archive::Access::ReadWrite, Archive::Access::ReadOnly}) {
+            EXPECT_THAT(failureOf(Archive::open(location, access)).toStdString(),
+                        HasSubstr(c.reason))
+                << c.name;
+        }
+    }
+}
+
+TEST(ArchiveUnusableTest, APostgresPasswordNeverShows) {
+    const QString socket = postgresSocketFolder();
+    if (socket.isEmpty()) GTEST_SKIP() << "no PostgreSQL test server";
+    const auto parsed =
+        archive::parseArchiveLocation("postgresql://ksx4:S3cret-pw@/no_such_db?host=" + socket);
+    const auto& location = std::get<ArchiveLocation>(parsed);
+    const QString failure = failureOf(Archive::open(location));
+    EXPECT_THAT(failure.toStdString(), HasSubstr("no_such_db"));
+    EXPECT_THAT(failure.toStdString(), Not(HasSubstr("S3cret")));
+    EXPECT_EQ(location.displayText(), "postgresql://ksx4@/no_such_db?host=" + socket);
+}
+
+}  // namespace
+}  // namespace ksx4::test

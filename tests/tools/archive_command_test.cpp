@@ -1,0 +1,191 @@
+// ksx4ctl archive in-process over an archive a transfer filled: the JSON
+// keys, filters, trends, exit codes and usage errors, and a PostgreSQL
+// password that never shows.
+#include "archive_engines.h"
+#include "ctl_command.h"
+#include "platform/link_library.h"
+#include "scripted_operator.h"
+#include "tester_image.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+namespace ksx4::ctl {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class ArchiveCommandTest : public ::testing::Test {
+  protected:
+    ArchiveCommandTest() {
+        simDir = std::filesystem::path(root.path().toStdString()) / "tester";
+        std::filesystem::create_directories(simDir);
+        ::setenv("KSX4_SIM_DIR", simDir.c_str(), 1);
+        ::unsetenv("KSX4_ARCHIVE");
+        archivePath = root.filePath("archive.sqlite");
+    }
+
+    // Transfers a sample tester's reports into the archive.
+    void transferSample(const sim::SampleOptions& options) {
+        ASSERT_TRUE(sim::writeTester(simDir, 1, sim::sampleTester(options)));
+        const QString out = root.filePath("out");
+        std::filesystem::create_directories(out.toStdString());
+        ASSERT_EQ(run({"transfer", "--folder", out, "--yes", "--archive", archivePath}), kExitDone)
+            << errors();
+    }
+
+    int run(const QStringList& arguments) {
+        stdoutText.str({});
+        stderrText.str({});
+        std::istringstream in;
+        CtlContext context{
+            in,    stdoutText, stderrText,
+            clock, link,       [this](std::chrono::milliseconds wait) { clock.advance(wait); }};
+        return runKsx4ctl(arguments, context);
+    }
+    int runArchive(QStringList arguments) {
+        return run(QStringList{"archive"} + arguments + QStringList{"--archive", archivePath});
+    }
+    QJsonDocument json() const {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(stdoutText.str()));
+    }
+    std::string errors() const { return stderrText.str(); }
+
+    QTemporaryDir root;
+    std::filesystem::path simDir;
+    QString archivePath;
+    test::VirtualClock clock;
+    LinkLibrary link;
+    std::ostringstream stdoutText, stderrText;
+};
+
+TEST_F(ArchiveCommandTest, ListsReportsAsJsonWithExactlyTheDocumentedKeys) {
+    transferSample({.reports = 8, .devices = 32, .variedNames = true});
+
+    ASSERT_EQ(runArchive({"list", "--format", "json"}), kExitDone) << errors();
+    const QJsonArray reports = json().array();
+    ASSERT_EQ(reports.size(), 8);
+    const QJsonObject first = reports.first().toObject();
+    EXPECT_EQ(first.keys(), (QStringList{"devices", "id", "location", "report_name", "saved",
+                                         "slot", "tester_kind", "tester_serial", "transferred",
+                                         "verdict", "workbook", "workbook_sha256"}));
+    EXPECT_EQ(first["tester_kind"].toString(), "KSX-4");
+    EXPECT_EQ(first["tester_serial"].toInt(), 1001);
+    EXPECT_EQ(first["devices"].toInt(), 32);
+    EXPECT_THAT(first["transferred"].toString().toStdString(),
+                ::testing::MatchesRegex("[0-9-]{10}T[0-9:]{8}[+-][0-9]{2}:[0-9]{2}"));
+    EXPECT_EQ(first["workbook_sha256"].toString().size(), 64);
+    QString previous;
+    for (const auto& report : reports) {
+        const QString saved = report.toObject()["saved"].toString();
+        EXPECT_LE(previous, saved);  // oldest first
+        previous = saved;
+    }
+
+    // A filter by part of a location name, in another case.
+    const QString location = first["location"].toString();
+    ASSERT_EQ(runArchive({"list", "--format", "json", "--location", location.toUpper()}),
+              kExitDone);
+    EXPECT_GE(json().array().size(), 1);
+    for (const auto& report : json().array())
+        EXPECT_EQ(report.toObject()["location"].toString(), location);
+
+    ASSERT_EQ(runArchive({"list", "--format", "json", "--since", "2100-01-01"}), kExitDone);
+    EXPECT_TRUE(json().array().isEmpty());
+}
+
+TEST_F(ArchiveCommandTest, ShowsAndTrendsTheJudgedValues) {
+    transferSample({.reports = 3, .devices = 4});
+
+    ASSERT_EQ(runArchive({"show", "2", "--format", "json"}), kExitDone) << errors();
+    const QJsonObject report = json().object();
+    EXPECT_EQ(report["slot"].toInt(), 2);
+    const QJsonArray values = report["values"].toArray();
+    EXPECT_EQ(values.size(), 10 + 3 * 4);
+    const QJsonObject voltage = values.first().toObject();
+    EXPECT_EQ(voltage["measure"].toString(), "voltage");
+    EXPECT_TRUE(voltage["device"].isNull());
+    EXPECT_FALSE(voltage["judgement"].toString().isEmpty());
+
+    ASSERT_EQ(
+        runArchive({"trend", "--location", "report", "--measure", "voltage", "--format", "json"}),
+        kExitDone);
+    const QJsonArray points = json().array();
+    ASSERT_EQ(points.size(), 3);
+    EXPECT_EQ(points.first().toObject().keys(),
+              (QStringList{"judgement", "limit", "location", "report_id", "time", "value"}));
+    EXPECT_EQ(points[1].toObject()["value"], voltage["value"]);
+
+    const int device = values[10].toObject()["device"].toInt();
+    ASSERT_EQ(runArchive({"trend", "--location", "report", "--measure", "retransmits", "--device",
+                          QString::number(device), "--format", "csv"}),
+              kExitDone);
+    EXPECT_THAT(stdoutText.str(), HasSubstr("report_id,time,location,value,limit,judgement\n"));
+}
+
+TEST_F(ArchiveCommandTest, ExitCodesFollowTheOutcome) {
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        const char* error;
+    };
+    // Before any transfer: no archive there.
+    EXPECT_EQ(runArchive({"list"}), kExitFailed);
+    EXPECT_THAT(errors(), HasSubstr("no archive there"));
+    EXPECT_FALSE(QFile::exists(archivePath));  // reading never creates one
+
+    transferSample({.reports = 1, .devices = 2});
+    const std::vector<Case> cases{
+        {{"list"}, kExitDone, ""},
+        {{"list", "--location", "absent", "--format", "csv"}, kExitDone, ""},
+        {{"show", "99"}, kExitFailed, "the archive holds no report 99"},
+        {{"workbook", "99", "--out", "x.xls"}, kExitFailed, "the archive holds no report 99"},
+        {{}, kExitUsage, "archive needs list, show, workbook or trend"},
+        {{"erase"}, kExitUsage, "unknown archive command: erase"},
+        {{"show"}, kExitUsage, "show needs a report ID"},
+        {{"workbook", "1"}, kExitUsage, "workbook needs --out FILE"},
+        {{"list", "--verdict", "FINE"}, kExitUsage, "--verdict needs OK, WARN or BAD"},
+        {{"list", "--since", "yesterday"}, kExitUsage, "not an ISO 8601 day or time"},
+        {{"list", "--format", "xml"}, kExitUsage, "unknown format: xml"},
+        {{"trend", "--measure", "voltage"}, kExitUsage, "trend needs --location TEXT"},
+        {{"trend", "--location", "a", "--measure", "noise"}, kExitUsage, "unknown measure: noise"},
+        {{"trend", "--location", "a", "--measure", "retransmits"},
+         kExitUsage,
+         "retransmits needs --device ADDRESS"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(runArchive(c.arguments), c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_THAT(errors(), HasSubstr(c.error)) << c.arguments.join(' ').toStdString();
+    }
+}
+
+TEST_F(ArchiveCommandTest, APostgresPasswordNeverShows) {
+    const QString socket = test::postgresSocketFolder();
+    if (socket.isEmpty()) GTEST_SKIP() << "no PostgreSQL test server";
+    ASSERT_TRUE(sim::writeTester(simDir, 1, sim::sampleTester({.reports = 2, .devices = 2})));
+    const QString out = root.filePath("out");
+    std::filesystem::create_directories(out.toStdString());
+    const QString uri = "postgresql://ksx4:S3cret-pw@/no_such_db?host=" + socket;
+
+    EXPECT_EQ(run({"transfer", "--folder", out, "--yes", "--verbose", "--archive", uri}),
+              kExitFailed);
+    const std::string everything = stdoutText.str() + errors();
+    EXPECT_THAT(everything, HasSubstr("postgresql://ksx4@/no_such_db?host="));
+    EXPECT_THAT(everything, Not(HasSubstr("S3cret")));
+    EXPECT_EQ(run({"archive", "list", "--archive", uri}), kExitFailed);
+    EXPECT_THAT(errors(), Not(HasSubstr("S3cret")));
+}
+
+}  // namespace
+}  // namespace ksx4::ctl

@@ -1,0 +1,417 @@
+// ksx4ctl archive: the reports every transfer kept, listed, shown, trended
+// and made into their workbooks again. The archive is opened read-only.
+#include "archive/archive.h"
+#include "commands.h"
+#include "ctl_support.h"
+#include "report/rebuild_workbook.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <array>
+#include <ostream>
+
+namespace ksx4::ctl {
+
+const char* const kArchiveUsage =
+    "Usage: ksx4ctl archive list [--location TEXT] [--tester SERIAL] [--since DATE]\n"
+    "                            [--until DATE] [--verdict OK|WARN|BAD]\n"
+    "                            [--format table|csv|json]\n"
+    "       ksx4ctl archive show ID [--format text|json]\n"
+    "       ksx4ctl archive workbook ID --out FILE [--yes]\n"
+    "       ksx4ctl archive trend --location TEXT --measure NAME [--device ADDRESS]\n"
+    "                             [--format table|csv|json]\n"
+    "       (each also takes --archive LOCATION)\n"
+    "\n"
+    "The archive keeps every report a transfer copied: its bytes as the tester\n"
+    "stored them and, for searching, its names, times, verdict and judged\n"
+    "values. These commands only read it.\n"
+    "\n"
+    "  list       the reports, by saved time (the transfer time where the report\n"
+    "             holds none), then slot. TEXT matches part of the location or\n"
+    "             report name, ignoring case; DATE is YYYY-MM-DD or\n"
+    "             YYYY-MM-DDTHH:MM[:SS], both bounds included\n"
+    "  show       everything of one report, with each value's limit and judgement\n"
+    "  workbook   the report's workbook made again, as the transfer wrote it\n"
+    "  trend      one value of every matching report over time; NAME is voltage,\n"
+    "             signal, ff-avg, ff-peak, lf-avg, lf-peak, hf-avg, hf-peak or\n"
+    "             retransmits (signal: the lowest device signal, or with --device\n"
+    "             that device's level; retransmits needs --device)\n"
+    "\n"
+    "  --archive LOCATION  an SQLite file, postgresql://[user@][host][:port]/dbname\n"
+    "                      [?host=SOCKET_FOLDER] (default: $KSX4_ARCHIVE, else\n"
+    "                      ~/.local/share/ksx4-assistant/archive.sqlite)\n"
+    "\n"
+    "Exit status: 0 on success (an empty list included); 1 when the archive\n"
+    "cannot be read or holds no such report; 2 for bad arguments.\n";
+
+namespace {
+
+enum class Format { Table, Csv, Json, Text };
+
+struct ArchiveArguments {
+    QString subcommand;
+    std::optional<QString> location;  // --archive
+    std::optional<int64_t> id;
+    Format format = Format::Table;
+    archive::ListFilter filter;
+    std::optional<QString> measure;
+    std::optional<int> device;
+    QString out;
+    ConsoleOptions console;
+};
+
+const std::array kMeasures{"voltage", "signal", "ff-avg",  "ff-peak",    "lf-avg",
+                           "lf-peak", "hf-avg", "hf-peak", "retransmits"};
+
+// A day or a day and time, as the report time is kept; a day alone is
+// widened to its start or its end.
+std::optional<QString> reportTimeBound(const QString& text, bool end) {
+    const QDate day = QDate::fromString(text, Qt::ISODate);
+    if (day.isValid() && text.size() == 10) {
+        return day.toString(Qt::ISODate) +
+               (end ? QStringLiteral("T23:59:59") : QStringLiteral("T00:00:00"));
+    }
+    const QDateTime moment = QDateTime::fromString(text, Qt::ISODate);
+    if (!moment.isValid() || text.size() < 16 || text.size() > 19) return std::nullopt;
+    return moment.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+// The problem with the arguments, or nullopt.
+std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        const bool hasValue = i + 1 < arguments.size();
+        const QString value = hasValue ? arguments[i + 1] : QString();
+        auto needs = [&](const char* what) {
+            return QStringLiteral("%1 needs %2").arg(argument, QLatin1String(what));
+        };
+        if (argument == QLatin1String("--yes")) {
+            a.console.yes = true;
+            continue;
+        }
+        if (!argument.startsWith(QLatin1String("--")) && a.subcommand.isEmpty()) {
+            a.subcommand = argument;
+            continue;
+        }
+        if (!argument.startsWith(QLatin1String("--"))) {
+            bool ok = false;
+            const qlonglong id = argument.toLongLong(&ok);
+            if (!ok || id < 1 || a.id) return QStringLiteral("unexpected argument: ") + argument;
+            a.id = id;
+            continue;
+        }
+        if (!hasValue) return needs("a value");
+        ++i;
+        bool ok = false;
+        if (argument == QLatin1String("--archive")) {
+            a.location = value;
+        } else if (argument == QLatin1String("--location")) {
+            a.filter.text = value;
+        } else if (argument == QLatin1String("--tester")) {
+            a.filter.testerSerial = value.toInt(&ok);
+            if (!ok || *a.filter.testerSerial < 0) return needs("a serial number");
+        } else if (argument == QLatin1String("--since") || argument == QLatin1String("--until")) {
+            const bool until = argument == QLatin1String("--until");
+            const auto bound = reportTimeBound(value, until);
+            if (!bound) return QStringLiteral("not an ISO 8601 day or time: ") + value;
+            (until ? a.filter.until : a.filter.since) = bound;
+        } else if (argument == QLatin1String("--verdict")) {
+            if (value != QLatin1String("OK") && value != QLatin1String("WARN") &&
+                value != QLatin1String("BAD"))
+                return needs("OK, WARN or BAD");
+            a.filter.verdict = value;
+        } else if (argument == QLatin1String("--format")) {
+            if (value == QLatin1String("table"))
+                a.format = Format::Table;
+            else if (value == QLatin1String("csv"))
+                a.format = Format::Csv;
+            else if (value == QLatin1String("json"))
+                a.format = Format::Json;
+            else if (value == QLatin1String("text"))
+                a.format = Format::Text;
+            else
+                return QStringLiteral("unknown format: ") + value;
+        } else if (argument == QLatin1String("--measure")) {
+            if (std::find_if(kMeasures.begin(), kMeasures.end(), [&](const char* m) {
+                    return value == QLatin1String(m);
+                }) == kMeasures.end())
+                return QStringLiteral("unknown measure: ") + value;
+            a.measure = value;
+        } else if (argument == QLatin1String("--device")) {
+            a.device = value.toInt(&ok);
+            if (!ok || *a.device < 0 || *a.device > 255) return needs("a device address");
+        } else if (argument == QLatin1String("--out")) {
+            a.out = QFileInfo(value).absoluteFilePath();
+        } else {
+            return QStringLiteral("unexpected argument: ") + argument;
+        }
+    }
+    const bool list = a.subcommand == QLatin1String("list");
+    const bool show = a.subcommand == QLatin1String("show");
+    const bool workbook = a.subcommand == QLatin1String("workbook");
+    const bool trend = a.subcommand == QLatin1String("trend");
+    if (!list && !show && !workbook && !trend)
+        return a.subcommand.isEmpty()
+                   ? QStringLiteral("archive needs list, show, workbook or trend")
+                   : QStringLiteral("unknown archive command: ") + a.subcommand;
+    if ((show || workbook) != a.id.has_value())
+        return a.id ? QStringLiteral("unexpected argument: ") + QString::number(*a.id)
+                    : QStringLiteral("%1 needs a report ID").arg(a.subcommand);
+    if (show && a.format != Format::Text && a.format != Format::Json) {
+        if (a.format != Format::Table) return QStringLiteral("show writes text or json");
+        a.format = Format::Text;
+    }
+    if ((list || trend) && a.format == Format::Text) return QStringLiteral("unknown format: text");
+    if (workbook && a.out.isEmpty()) return QStringLiteral("workbook needs --out FILE");
+    if (trend) {
+        if (a.filter.text.isEmpty()) return QStringLiteral("trend needs --location TEXT");
+        if (!a.measure) return QStringLiteral("trend needs --measure NAME");
+        if (*a.measure == QLatin1String("retransmits") && !a.device)
+            return QStringLiteral("retransmits needs --device ADDRESS");
+    } else if (a.measure || a.device) {
+        return QStringLiteral("--measure and --device belong to trend");
+    }
+    return std::nullopt;
+}
+
+QJsonValue jsonNumber(const std::optional<int64_t>& value) {
+    return value ? QJsonValue(static_cast<qint64>(*value)) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonObject summaryJson(const archive::ReportSummary& s) {
+    return {{"id", static_cast<qint64>(s.id)},
+            {"tester_serial", s.testerSerial},
+            {"tester_kind", s.testerKindName()},
+            {"slot", s.slot},
+            {"location", s.location},
+            {"report_name", s.reportName},
+            {"saved", s.saved ? QJsonValue(*s.saved) : QJsonValue(QJsonValue::Null)},
+            {"transferred", s.transferredText()},
+            {"devices", s.devices},
+            {"verdict", s.verdict},
+            {"workbook", s.workbookPath},
+            {"workbook_sha256", s.workbookSha256}};
+}
+
+void writeJson(std::ostream& out, const QJsonDocument& document) {
+    out << document.toJson(QJsonDocument::Indented).toStdString();
+}
+
+// A CSV field: quoted where it holds a separator, a quote or a line break.
+QString csvField(const QString& text) {
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n')) return text;
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+// Rows of texts as CSV, or as a table padded to each column's width.
+void writeRows(std::ostream& out, const std::vector<QStringList>& rows, Format format) {
+    std::vector<qsizetype> widths;
+    for (const QStringList& row : rows) {
+        widths.resize(std::max(widths.size(), static_cast<size_t>(row.size())));
+        for (qsizetype c = 0; c < row.size(); ++c)
+            widths[static_cast<size_t>(c)] =
+                std::max(widths[static_cast<size_t>(c)], row[c].size());
+    }
+    for (const QStringList& row : rows) {
+        QString line;
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            if (format == Format::Csv) {
+                line += (c ? QStringLiteral(",") : QString()) + csvField(row[c]);
+            } else {
+                line += (c ? QStringLiteral("  ") : QString()) +
+                        (c + 1 < row.size() ? row[c].leftJustified(widths[static_cast<size_t>(c)])
+                                            : row[c]);
+            }
+        }
+        out << line.toStdString() << '\n';
+    }
+}
+
+QString optionalText(const std::optional<int64_t>& value) {
+    return value ? QString::number(*value) : QString();
+}
+
+template <class T>
+const T* valueOr(const archive::Result<T>& result, CtlContext& context) {
+    if (const auto* error = std::get_if<archive::ArchiveError>(&result)) {
+        context.err << "ksx4ctl: " << error->reason.toStdString() << '\n';
+        return nullptr;
+    }
+    return &std::get<T>(result);
+}
+
+int list(archive::Archive& archive, const ArchiveArguments& a, CtlContext& context) {
+    const auto result = archive.list(a.filter);
+    const auto* reports = valueOr(result, context);
+    if (!reports) return kExitFailed;
+    if (a.format == Format::Json) {
+        QJsonArray array;
+        for (const auto& report : *reports) array.append(summaryJson(report));
+        writeJson(context.out, QJsonDocument(array));
+        return kExitDone;
+    }
+    std::vector<QStringList> rows;
+    if (a.format == Format::Csv) {
+        rows.push_back({"id", "tester_serial", "tester_kind", "slot", "location", "report_name",
+                        "saved", "transferred", "devices", "verdict", "workbook",
+                        "workbook_sha256"});
+        for (const auto& r : *reports) {
+            rows.push_back({QString::number(r.id), QString::number(r.testerSerial),
+                            r.testerKindName(), QString::number(r.slot), r.location, r.reportName,
+                            r.saved.value_or(QString()), r.transferredText(),
+                            QString::number(r.devices), r.verdict, r.workbookPath,
+                            r.workbookSha256});
+        }
+    } else {
+        rows.push_back(
+            {"ID", "TIME", "TESTER", "SLOT", "VERDICT", "DEVICES", "LOCATION", "REPORT NAME"});
+        for (const auto& r : *reports) {
+            rows.push_back({QString::number(r.id), r.reportTime(),
+                            r.testerKindName() + u' ' + QString::number(r.testerSerial),
+                            QString::number(r.slot), r.verdict, QString::number(r.devices),
+                            r.location, r.reportName});
+        }
+    }
+    writeRows(context.out, rows, a.format);
+    return kExitDone;
+}
+
+const archive::ArchivedReport* oneReport(
+    const archive::Result<std::optional<archive::ArchivedReport>>& result, int64_t id,
+    CtlContext& context) {
+    const auto* found = valueOr(result, context);
+    if (!found) return nullptr;
+    if (!*found) {
+        context.err << "ksx4ctl: the archive holds no report " << id << '\n';
+        return nullptr;
+    }
+    return &**found;
+}
+
+int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& context) {
+    const auto result = archive.report(*a.id);
+    const archive::ArchivedReport* report = oneReport(result, *a.id, context);
+    if (!report) return kExitFailed;
+    const archive::ReportSummary& s = report->summary;
+    if (a.format == Format::Json) {
+        QJsonObject object = summaryJson(s);
+        object.insert("firmware_marker", report->firmwareMarker);
+        object.insert("locale", report->localeName);
+        object.insert("program_version", report->programVersion);
+        QJsonArray values;
+        for (const auto& v : report->values) {
+            values.append(QJsonObject{
+                {"measure", v.measure},
+                {"device", v.device ? QJsonValue(*v.device) : QJsonValue(QJsonValue::Null)},
+                {"value", jsonNumber(v.value)},
+                {"value_text", v.valueText},
+                {"limit", jsonNumber(v.limit)},
+                {"limit_text", v.limitText},
+                {"judgement",
+                 v.judgement.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(v.judgement)}});
+        }
+        object.insert("values", values);
+        writeJson(context.out, QJsonDocument(object));
+        return kExitDone;
+    }
+    std::vector<QStringList> facts{
+        {"Report", QString::number(s.id)},
+        {"Tester",
+         s.testerKindName() + QStringLiteral(" serial ") + QString::number(s.testerSerial)},
+        {"Slot", QString::number(s.slot)},
+        {"Location", s.location},
+        {"Report name", s.reportName},
+        {"Saved", s.saved.value_or(QStringLiteral("not stored"))},
+        {"Transferred", s.transferredText()},
+        {"Devices", QString::number(s.devices)},
+        {"Verdict", s.verdict},
+        {"Workbook", s.workbookPath},
+        {"SHA-256", s.workbookSha256},
+    };
+    writeRows(context.out, facts, Format::Table);
+    context.out << '\n';
+    std::vector<QStringList> values{{"MEASURE", "DEVICE", "VALUE", "LIMIT", "JUDGEMENT"}};
+    for (const auto& v : report->values) {
+        values.push_back({v.measure, v.device ? QString::number(*v.device) : QString(), v.valueText,
+                          v.limitText, v.judgement});
+    }
+    writeRows(context.out, values, Format::Table);
+    return kExitDone;
+}
+
+int trend(archive::Archive& archive, const ArchiveArguments& a, CtlContext& context) {
+    const auto result = archive.trend({a.filter.text, *a.measure, a.device});
+    const auto* points = valueOr(result, context);
+    if (!points) return kExitFailed;
+    if (a.format == Format::Json) {
+        QJsonArray array;
+        for (const auto& p : *points) {
+            array.append(
+                QJsonObject{{"report_id", static_cast<qint64>(p.reportId)},
+                            {"time", p.time},
+                            {"location", p.location},
+                            {"value", jsonNumber(p.value)},
+                            {"limit", jsonNumber(p.limit)},
+                            {"judgement", p.judgement.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                                : QJsonValue(p.judgement)}});
+        }
+        writeJson(context.out, QJsonDocument(array));
+        return kExitDone;
+    }
+    std::vector<QStringList> rows;
+    rows.push_back(a.format == Format::Csv
+                       ? QStringList{"report_id", "time", "location", "value", "limit", "judgement"}
+                       : QStringList{"ID", "TIME", "LOCATION", "VALUE", "LIMIT", "JUDGEMENT"});
+    for (const auto& p : *points) {
+        rows.push_back({QString::number(p.reportId), p.time, p.location, optionalText(p.value),
+                        optionalText(p.limit), p.judgement});
+    }
+    writeRows(context.out, rows, a.format);
+    return kExitDone;
+}
+
+}  // namespace
+
+int runArchiveCommand(const QStringList& arguments, CtlContext& context) {
+    if (arguments.isEmpty() || isHelp(arguments.front()) || arguments.contains("--help") ||
+        arguments.contains("-h")) {
+        if (arguments.isEmpty())
+            return usageError(context, kArchiveUsage, "archive needs a command");
+        context.out << kArchiveUsage;
+        return kExitDone;
+    }
+    ArchiveArguments a;
+    if (const auto problem = parse(arguments, a))
+        return usageError(context, kArchiveUsage, *problem);
+    const auto resolved = archive::resolveArchiveLocation(a.location);
+    if (const auto* problem = std::get_if<QString>(&resolved))
+        return usageError(context, kArchiveUsage, *problem);
+    const auto& location = std::get<archive::ArchiveLocation>(resolved);
+    if (location.isNone())
+        return usageError(context, kArchiveUsage, "no archive: the location is none");
+
+    auto opened = archive::Archive::open(location, archive::Archive::Access::ReadOnly);
+    if (const auto* error = std::get_if<archive::ArchiveError>(&opened)) {
+        context.err << "ksx4ctl: " << error->reason.toStdString() << '\n';
+        return kExitFailed;
+    }
+    archive::Archive& store = *std::get<std::unique_ptr<archive::Archive>>(opened);
+    if (a.subcommand == QLatin1String("list")) return list(store, a, context);
+    if (a.subcommand == QLatin1String("show")) return show(store, a, context);
+    if (a.subcommand == QLatin1String("trend")) return trend(store, a, context);
+
+    const auto result = store.report(*a.id);
+    const archive::ArchivedReport* report = oneReport(result, *a.id, context);
+    if (!report) return kExitFailed;
+    return runOperation(context, a.console, [report, &a](ProgramState& state) {
+        return rebuildWorkbook(state, *report, a.out);
+    });
+}
+
+}  // namespace ksx4::ctl
