@@ -66,11 +66,19 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
     const auto& archiveLocation = std::get<archive::ArchiveLocation>(location);
     if (options.verbose)
         context.err << "ksx4ctl: archive: " << archiveLocation.displayText().toStdString() << '\n';
-    return runOperation(context, options, [&archiveLocation](ProgramState& state) {
-        TransferSession session;
-        session.copies = ReportCopies(archiveLocation);
-        return cmddownloaddata_Click(state, session);
-    });
+    std::optional<QString> archivedLine;
+    const int exitCode =
+        runOperation(context, options, [&archiveLocation, &archivedLine](ProgramState& state) {
+            TransferSession session;
+            session.copies = ReportCopies(archiveLocation);
+            const Outcome outcome = cmddownloaddata_Click(state, session);
+            archivedLine = session.copies.archivedLine();
+            return outcome;
+        });
+    // The window shows this line on its status list, which the console
+    // does not print.
+    if (archivedLine) context.out << archivedLine->toStdString() << '\n';
+    return exitCode;
 }
 
 }  // namespace ksx4::ctl
