@@ -32,18 +32,16 @@ std::vector<archive::ReportSummary> listed(const archive::ArchiveLocation& locat
         std::get<std::unique_ptr<archive::Archive>>(opened)->list({}));
 }
 
-class TransferArchiveTest : public TransferTest, public ::testing::WithParamInterface<Engine> {
+class TransferArchiveTest : public TransferTest,
+                            public ::testing::WithParamInterface<Engine>,
+                            protected FreshArchive {
   protected:
     void SetUp() override {
-        QString reason;
-        auto fresh = freshArchive(GetParam(), folder, &reason);
-        if (!fresh) GTEST_SKIP() << reason.toStdString();
-        location = *fresh;
+        make(GetParam());
+        if (IsSkipped()) return;
         putTester(sim::sampleTester({.reports = 8, .devices = 32}));
         session.copies = ReportCopies(location);
     }
-    QTemporaryDir folder;
-    archive::ArchiveLocation location;
 };
 
 TEST_P(TransferArchiveTest, EveryReportIsArchivedAndItsWorkbookMadeAgainByteForByte) {
