@@ -37,6 +37,11 @@ QVariant optionalValue(const std::optional<int>& value) {
 QVariant optionalText(const std::optional<QString>& text) {
     return text ? QVariant(*text) : QVariant(QMetaType::fromType<QString>());
 }
+// A text for a NOT NULL column: Qt SQL binds a null QString as NULL, and an
+// empty text (a blank name, a value no one judged) is not a missing one.
+QVariant text(const QString& value) {
+    return QVariant(value.isNull() ? QString(QLatin1String("")) : value);
+}
 std::optional<int64_t> optionalInt64(const QVariant& value) {
     if (value.isNull()) return std::nullopt;
     return value.toLongLong();
@@ -272,12 +277,11 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
         "ON CONFLICT (tester_serial, slot_sha256) DO NOTHING RETURNING id"));
     for (const QVariant& value :
          {QVariant(s.testerSerial), QVariant(s.testerKind), QVariant(report.firmwareMarker),
-          QVariant(s.slot), QVariant(slotDigest), QVariant(s.location), QVariant(s.reportName),
-          QVariant(searchKey(s.location, s.reportName)), optionalText(s.saved),
+          QVariant(s.slot), text(slotDigest), text(s.location), text(s.reportName),
+          text(searchKey(s.location, s.reportName)), optionalText(s.saved),
           QVariant(static_cast<qlonglong>(s.transferredMs)), QVariant(s.utcOffsetSeconds),
-          QVariant(s.reportTime()), QVariant(s.devices), QVariant(s.verdict),
-          QVariant(s.workbookPath), QVariant(s.workbookSha256), QVariant(report.localeName),
-          QVariant(report.programVersion)}) {
+          text(s.reportTime()), QVariant(s.devices), text(s.verdict), text(s.workbookPath),
+          text(s.workbookSha256), text(report.localeName), text(report.programVersion)}) {
         insert.addBindValue(value);
     }
     if (!insert.exec()) return fail(insert);
@@ -313,13 +317,13 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
     for (const JudgedValue& v : report.values) {
         value.bindValue(0, static_cast<qlonglong>(id));
         value.bindValue(1, ++position);
-        value.bindValue(2, v.measure);
+        value.bindValue(2, text(v.measure));
         value.bindValue(3, optionalValue(v.device));
         value.bindValue(4, optionalValue(v.value));
-        value.bindValue(5, v.valueText);
+        value.bindValue(5, text(v.valueText));
         value.bindValue(6, optionalValue(v.limit));
-        value.bindValue(7, v.limitText);
-        value.bindValue(8, v.judgement);
+        value.bindValue(7, text(v.limitText));
+        value.bindValue(8, text(v.judgement));
         if (!value.exec()) return fail(value);
     }
     if (auto failure = c.commit()) {

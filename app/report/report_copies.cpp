@@ -13,17 +13,18 @@ ReportCopies ReportCopies::forLocation(
     return copies;
 }
 
-void ReportCopies::keep(const archive::ArchivedReport& report) {
+void ReportCopies::keep(Operator& ui, const archive::ArchivedReport& report) {
     if (location_.isNone() || failure_) return;
-    if (!archive_) {
+    std::variant<archive::StoreResult, archive::ArchiveError> stored =
+        archive::ArchiveError{QString()};
+    ui.waitFor([&] {
         auto opened = archive::Archive::open(location_);
         if (auto* error = std::get_if<archive::ArchiveError>(&opened)) {
-            failure_ = error->reason;
+            stored = *error;
             return;
         }
-        archive_ = std::move(std::get<std::unique_ptr<archive::Archive>>(opened));
-    }
-    const auto stored = archive_->store(report);
+        stored = std::get<std::unique_ptr<archive::Archive>>(opened)->store(report);
+    });
     if (const auto* error = std::get_if<archive::ArchiveError>(&stored)) {
         failure_ = error->reason;
         return;
@@ -44,12 +45,16 @@ void ReportCopies::tellOutcome(Operator& ui) const {
                    Buttons::Ok, Icon::Exclamation);
         return;
     }
+    if (const auto line = archivedLine()) ui.appendToList({*line});
+}
+
+std::optional<QString> ReportCopies::archivedLine() const {
     const int archived = stored_ + alreadyKept_;
-    if (archived == 0) return;
+    if (failure_ || archived == 0) return std::nullopt;
     QString line =
         QStringLiteral("Archived %1 reports in %2").arg(archived).arg(location_.displayText());
     if (alreadyKept_ > 0) line += QStringLiteral(" (%1 already there)").arg(alreadyKept_);
-    ui.setStatus(line);
+    return line;
 }
 
 }  // namespace ksx4

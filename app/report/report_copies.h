@@ -7,7 +7,6 @@
 
 #include <QString>
 
-#include <memory>
 #include <optional>
 #include <variant>
 
@@ -26,24 +25,31 @@ class ReportCopies {
         const std::variant<archive::ArchiveLocation, QString>& resolved);
 
     // After a report's workbook is durably on disk: stores the report in
-    // the archive, opening it at the first report. After a failure, later
-    // reports are not tried; the first reason is kept.
-    void keep(const archive::ArchivedReport& report);
+    // the archive. The archive is opened, written and closed within one
+    // ui.waitFor call, so that the window stays alive on a worker thread
+    // while a busy file or a slow server is waited for (a connection
+    // belongs to the thread that opened it). After a failure, later reports
+    // are not tried; the first reason is kept.
+    void keep(Operator& ui, const archive::ArchivedReport& report);
 
     // True when every report given to keep has all its copies.
     bool allKept() const { return !failure_; }
+    // Why a copy failed (the first reason), or nullopt.
+    const std::optional<QString>& failure() const { return failure_; }
 
     // After the transfer: the archive's reason in one message when a copy
-    // failed, else the status line "Archived N reports in LOCATION" when
-    // any report went to the archive.
+    // failed, else archivedLine() on the status list (the status field
+    // keeps the transfer's own closing text).
     void tellOutcome(Operator& ui) const;
+    // "Archived N reports in LOCATION" when every report given to keep is
+    // in the archive and there was one; else nullopt.
+    std::optional<QString> archivedLine() const;
 
     int storedCount() const { return stored_; }
     int alreadyKeptCount() const { return alreadyKept_; }
 
   private:
     archive::ArchiveLocation location_;
-    std::unique_ptr<archive::Archive> archive_;
     std::optional<QString> failure_;
     int stored_ = 0;
     int alreadyKept_ = 0;

@@ -116,7 +116,7 @@ class ReportFilesWriter {
         session_.reportWorkbook = nullptr;
         ++session_.transferredCount;
         session_.copies.keep(
-            archivedReport(state_, slot, std::move(judged), path, transferMoment_, locale));
+            ui_, archivedReport(state_, slot, std::move(judged), path, transferMoment_, locale));
         return std::nullopt;
     }
 

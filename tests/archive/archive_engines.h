@@ -46,18 +46,23 @@ struct UnusableSqliteFile {
 };
 extern const std::vector<UnusableSqliteFile> kUnusableSqliteFiles;
 
-// A test run once per engine, on a fresh archive (skipped where the
-// engine cannot run).
-class ArchiveEngineTest : public ::testing::TestWithParam<Engine> {
-  protected:
-    void SetUp() override {
+// A fresh archive of the test's engine in folder; a test whose engine
+// cannot run here is skipped (SetUp checks IsSkipped()).
+struct FreshArchive {
+    void make(Engine engine) {
         QString reason;
-        auto fresh = freshArchive(GetParam(), folder, &reason);
+        auto fresh = freshArchive(engine, folder, &reason);
         if (!fresh) GTEST_SKIP() << reason.toStdString();
         location = *fresh;
     }
     QTemporaryDir folder;
     ArchiveLocation location;
+};
+
+// A test run once per engine, on a fresh archive.
+class ArchiveEngineTest : public ::testing::TestWithParam<Engine>, protected FreshArchive {
+  protected:
+    void SetUp() override { make(GetParam()); }
 };
 
 }  // namespace ksx4::test

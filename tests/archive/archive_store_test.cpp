@@ -63,7 +63,9 @@ ArchivedReport sampleReport(int serial, int slot, const QString& location,
     r.programVersion = QStringLiteral("2.09");
     r.values = {
         {"voltage", std::nullopt, 8600 + seed, "8.6V", 9000, "9.0V Minimum", verdict},
-        {"signal", std::nullopt, std::nullopt, "Not Available", std::nullopt, "150mV Minimum", ""},
+        // Not judged: no judgement text at all, as the filling leaves it.
+        {"signal", std::nullopt, std::nullopt, "Not Available", std::nullopt, "150mV Minimum",
+         QString()},
         {"signal", 20, 300 + seed, "325mV", 150, "150mV Minimum", "OK"},
         {"retransmits", 20, 2, "2", 0, "0", "BAD"},
     };
@@ -73,9 +75,10 @@ ArchivedReport sampleReport(int serial, int slot, const QString& location,
 class ArchiveStoreTest : public ArchiveEngineTest {};
 
 TEST_P(ArchiveStoreTest, AStoredReportReadsBackWhole) {
-    const ArchivedReport stored =
+    ArchivedReport stored =
         sampleReport(1001, 3, QStringLiteral("Tank's 3"), QStringLiteral("2025-08-02T21:28:07"), 7,
                      QStringLiteral("BAD"));
+    stored.summary.reportName = QString();  // a location named with blanks only
     const auto archive = openArchive(location);
     const auto result = take(archive->store(stored));
     ASSERT_EQ(result.outcome, archive::StoreOutcome::Stored);
@@ -88,6 +91,7 @@ TEST_P(ArchiveStoreTest, AStoredReportReadsBackWhole) {
               std::tie(stored.summary.testerSerial, stored.summary.testerKind, stored.summary.slot,
                        stored.summary.devices));
     EXPECT_EQ(s.location, QStringLiteral("Tank's 3"));
+    EXPECT_EQ(s.reportName, QString(""));
     EXPECT_EQ(s.saved, stored.summary.saved);
     EXPECT_EQ(s.transferredText(), QStringLiteral("2026-05-28T21:26:40+01:00"));
     EXPECT_EQ(s.verdict, QStringLiteral("BAD"));

@@ -32,18 +32,16 @@ std::vector<archive::ReportSummary> listed(const archive::ArchiveLocation& locat
         std::get<std::unique_ptr<archive::Archive>>(opened)->list({}));
 }
 
-class TransferArchiveTest : public TransferTest, public ::testing::WithParamInterface<Engine> {
+class TransferArchiveTest : public TransferTest,
+                            public ::testing::WithParamInterface<Engine>,
+                            protected FreshArchive {
   protected:
     void SetUp() override {
-        QString reason;
-        auto fresh = freshArchive(GetParam(), folder, &reason);
-        if (!fresh) GTEST_SKIP() << reason.toStdString();
-        location = *fresh;
+        make(GetParam());
+        if (IsSkipped()) return;
         putTester(sim::sampleTester({.reports = 8, .devices = 32}));
         session.copies = ReportCopies(location);
     }
-    QTemporaryDir folder;
-    archive::ArchiveLocation location;
 };
 
 TEST_P(TransferArchiveTest, EveryReportIsArchivedAndItsWorkbookMadeAgainByteForByte) {
@@ -51,8 +49,8 @@ TEST_P(TransferArchiveTest, EveryReportIsArchivedAndItsWorkbookMadeAgainByteForB
 
     ASSERT_EQ(outcome, Outcome::Done);
     EXPECT_EQ(eraseIndicator(), 0x5555);
-    EXPECT_EQ(ui.statusHistory.back(),
-              QStringLiteral("Archived 8 reports in ") + location.displayText());
+    EXPECT_EQ(ui.statusHistory.back(), QStringLiteral("Transferred all reports.  Ready..."));
+    EXPECT_EQ(ui.list.back(), QStringLiteral("Archived 8 reports in ") + location.displayText());
     const auto reports = listed(location);
     ASSERT_EQ(reports.size(), 8u);
     auto archive = std::get<std::unique_ptr<archive::Archive>>(archive::Archive::open(location));
@@ -75,7 +73,7 @@ TEST_P(TransferArchiveTest, EveryReportIsArchivedAndItsWorkbookMadeAgainByteForB
     transfer();
     EXPECT_EQ(outcome, Outcome::Done);
     EXPECT_EQ(listed(location).size(), 8u);
-    EXPECT_THAT(ui.statusHistory.back().toStdString(), HasSubstr("(8 already there)"));
+    EXPECT_THAT(ui.list.back().toStdString(), HasSubstr("(8 already there)"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, TransferArchiveTest, kBothEngines, engineName);
@@ -105,6 +103,7 @@ TEST_F(UnusableArchiveTest, WorkbooksAreWrittenButTheReportsStayOnTheTester) {
         EXPECT_THAT(ui.messages.back().text.toStdString(),
                     HasSubstr("Reports will not be erased in the KSX-4"));
         EXPECT_EQ(ui.statusHistory.back(), QStringLiteral("Transferred all reports.  Ready..."));
+        for (const QString& line : ui.list) EXPECT_FALSE(line.startsWith("Archived")) << c.name;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 
 #include <memory>
+#include <optional>
 #include <ostream>
 
 namespace ksx4::ctl {
@@ -84,12 +85,20 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
         static char* argv[] = {name, platform, offscreen, nullptr};
         fonts = std::make_unique<QGuiApplication>(argc, argv);
     }
-    return runOperation(context, options, [&archiveLocation, &transfer](ProgramState& state) {
-        TransferSession session;
-        session.copies = ReportCopies(archiveLocation);
-        session.alsoSavePdf = transfer.alsoSavePdf;
-        return cmddownloaddata_Click(state, session);
-    });
+    std::optional<QString> archivedLine;
+    const int exitCode = runOperation(
+        context, options, [&archiveLocation, &transfer, &archivedLine](ProgramState& state) {
+            TransferSession session;
+            session.copies = ReportCopies(archiveLocation);
+            session.alsoSavePdf = transfer.alsoSavePdf;
+            const Outcome outcome = cmddownloaddata_Click(state, session);
+            archivedLine = session.copies.archivedLine();
+            return outcome;
+        });
+    // The window shows this line on its status list, which the console
+    // does not print.
+    if (archivedLine) context.out << archivedLine->toStdString() << '\n';
+    return exitCode;
 }
 
 }  // namespace ksx4::ctl
