@@ -65,7 +65,6 @@ int main(int argc, char** argv) {
     window.session().waitIdle();
     settle();
     window.table()->setCurrentIndex(window.reports().index(2, 0));
-    window.setText(ksx4::ArchiveBox::Location, QString::fromLocal8Bit(argv[2]));
     if (!shoot(window, out + QStringLiteral("/archive-window.png"))) return 1;
 
     window.findChild<QPushButton*>(QStringLiteral("cmdOpenReport"))->click();
@@ -78,6 +77,8 @@ int main(int argc, char** argv) {
     pages->resize(900, 1000);
     if (!shoot(*pages, out + QStringLiteral("/report-page.png"))) return 1;
 
+    // The trend charts the reports whose names hold the Location box's text.
+    window.setText(ksx4::ArchiveBox::Location, QString::fromLocal8Bit(argv[2]));
     window.setText(ksx4::ArchiveBox::Device, QString::fromLocal8Bit(argv[3]));
     window.findChild<QPushButton*>(QStringLiteral("cmdTrend"))->click();
     ksx4::TrendWindow* trend = window.trendWindow();
