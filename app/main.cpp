@@ -55,8 +55,11 @@ struct EditorWindows {
 
 ksx4::MainWindowHandlers mainWindowHandlers(EditorWindows& editors) {
     ksx4::MainWindowHandlers handlers;
-    handlers.transferReports = [](ksx4::ProgramState& state, ksx4::MainWindowForm& window) {
-        ksx4::cmddownloaddata_Click(state, {window.alsoSaveReportsAsPdf()});
+    // The transfer keeps its reports in the archive the archive window shows.
+    handlers.transferReports = [&editors](ksx4::ProgramState& state, ksx4::MainWindowForm& window) {
+        ksx4::cmddownloaddata_Click(state,
+                                    {.alsoSavePdf = window.alsoSaveReportsAsPdf(),
+                                     .archive = ksx4::windowArchiveLocation(editors.settings)});
     };
     handlers.eraseReports = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
         ksx4::mnuErase_Click(state);

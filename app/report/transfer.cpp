@@ -102,7 +102,8 @@ QString browseForFolder(ProgramState& state, const QString& title) {
 
 Outcome cmddownloaddata_Click(ProgramState& state, const TransferOptions& options) {
     TransferSession session;
-    session.copies = ReportCopies::forLocation(archive::resolveArchiveLocation(std::nullopt));
+    session.copies = ReportCopies::forLocation(
+        options.archive ? *options.archive : archive::resolveArchiveLocation(std::nullopt));
     session.alsoSavePdf = options.alsoSavePdf;
     return cmddownloaddata_Click(state, session);
 }

@@ -1,10 +1,14 @@
 #pragma once
 // "Transfer Reports  from KSX-4": every stored report becomes a workbook in a
 // chosen folder, then the tester is told to erase its reports.
+#include "archive/archive_location.h"
 #include "core/file_choice.h"
 #include "core/outcome.h"
 
 #include <QString>
+
+#include <optional>
+#include <variant>
 
 namespace ksx4 {
 
@@ -14,11 +18,15 @@ struct TransferSession;
 // What the user asked for besides the workbooks.
 struct TransferOptions {
     bool alsoSavePdf = false;  // NAME.pdf beside each NAME.xls, written as durably
+    // The archive the reports go into (or the problem with the one chosen,
+    // which keeps them on the tester); none given: the one KSX4_ARCHIVE
+    // names, else the default.
+    std::optional<std::variant<archive::ArchiveLocation, QString>> archive = std::nullopt;
 };
 
 // Runs the whole transfer; throws EndProgram where the program ends. Done
 // when every stored report was transferred, and kept in the archive, or none
-// was found. The archive is the one KSX4_ARCHIVE names, else the default.
+// was found.
 Outcome cmddownloaddata_Click(ProgramState& state, const TransferOptions& options = {});
 // The same in a session the caller keeps (tests look at it afterwards),
 // with the copies the caller set in session.copies (none by default).

@@ -4,6 +4,7 @@
 #include "archive_engines.h"
 #include "report/rebuild_workbook.h"
 #include "report/report_copies.h"
+#include "report/transfer.h"
 #include "transfer_fixture.h"
 
 #include <QDir>
@@ -74,6 +75,23 @@ TEST_P(TransferArchiveTest, EveryReportIsArchivedAndItsWorkbookMadeAgainByteForB
     EXPECT_EQ(outcome, Outcome::Done);
     EXPECT_EQ(listed(location).size(), 8u);
     EXPECT_THAT(ui.list.back().toStdString(), HasSubstr("(8 already there)"));
+}
+
+// The window passes the archive its archive window shows (a team's server,
+// say); the reports must go there, not into the default file.
+TEST_P(TransferArchiveTest, TheArchiveTheCallerChoseTakesTheReports) {
+    QTemporaryDir data;
+    ::setenv("XDG_DATA_HOME", qPrintable(data.path()), 1);
+    ::unsetenv(archive::kArchiveEnvironment);
+    ui.folders.push_back(out);
+
+    outcome = cmddownloaddata_Click(state, {.archive = location});
+
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(outcome, Outcome::Done);
+    EXPECT_EQ(eraseIndicator(), 0x5555);
+    EXPECT_EQ(listed(location).size(), 8u);
+    EXPECT_FALSE(QDir(data.filePath(QStringLiteral("ksx4-assistant"))).exists());
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, TransferArchiveTest, kBothEngines, engineName);
