@@ -118,7 +118,7 @@ QPushButton* ArchiveWindow::addButton(const QString& caption, const char* name,
                                       const std::function<void()>& handler) {
     auto* button = new QPushButton(caption, this);
     button->setObjectName(QString::fromLatin1(name));
-    connect(button, &QPushButton::clicked, this, [this, handler] { runner_.run(handler); });
+    connect(button, &QPushButton::clicked, this, [this, handler] { runner_.run(handler, this); });
     buttons_.push_back(button);
     return button;
 }

@@ -179,7 +179,8 @@ void TrendWindow::setTrend(const QString& location, std::vector<TrendChart> char
             button->setObjectName(
                 QStringLiteral("cmd%1%2").arg(QString::fromLatin1(caption).left(3)).arg(index));
             connect(button, &QPushButton::clicked, this, [this, index, format = format] {
-                runner_.run([this, index, format] { exportChart(state_, *this, index, format); });
+                runner_.run([this, index, format] { exportChart(state_, *this, index, format); },
+                            this);
             });
             button->setEnabled(!runner_.isRunning());
             buttons_.push_back(button);

@@ -160,6 +160,8 @@ TEST_F(ArchiveWindowTest, ListsTheTransferredReportsAndFiltersThemThroughTheBoxe
     window.setText(ArchiveBox::Since, QStringLiteral("yesterday"));
     click(&window, "cmdFilter");
     EXPECT_THAT(lastMessage().toStdString(), HasSubstr("YYYY-MM-DD"));
+    // Its messages open over the archive window, not the main window.
+    EXPECT_EQ(ui.origins.back(), &window);
 }
 
 TEST_F(ArchiveWindowTest, TrendDrawsEveryValueJudgedWithItsLimitAndExportsIt) {
@@ -253,6 +255,7 @@ TEST_F(ArchiveWindowTest, ARowOpensItsPrintedPagesToPageThroughZoomSaveAndPrint)
     EXPECT_EQ(pages->page(), pages->pageCount() - 1);
     click(pages, "cmdPrevious");
     EXPECT_EQ(pages->page(), std::max(pages->pageCount() - 2, 0));
+    EXPECT_EQ(ui.origins.back(), pages);  // its dialogs open over the pages
 
     const QString pdf = root.filePath(QStringLiteral("pages.pdf"));
     const QString again = root.filePath(QStringLiteral("again.xls"));

@@ -71,6 +71,7 @@ class ScriptedOperator final : public Operator {
     int eventRounds = 0;
     int beeps = 0;
     std::vector<QString> inputTitles;  // as given: empty when none
+    std::vector<QObject*> origins;     // the window each operation came from
 
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& title,
@@ -83,6 +84,7 @@ class ScriptedOperator final : public Operator {
     QString status() const override { return status_; }
     void appendToList(const QStringList& lines) override { list.append(lines); }
     void processEvents(std::chrono::milliseconds maxWait) override;
+    void operationStarting(QObject* origin) override { origins.push_back(origin); }
 
     // The texts of all messages, in order.
     QStringList messageTexts() const;
