@@ -3,8 +3,8 @@
 #include "archive_view/archive_session.h"
 #include "core/operator.h"
 #include "core/program_state.h"
-#include "platform/files/durable_file.h"
 #include "report/rebuild_workbook.h"
+#include "report/report_pdf.h"
 
 #include <QDate>
 #include <QFileInfo>
@@ -345,11 +345,7 @@ Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form) {
     const FileDialogResult chosen = state.ui.saveFileDialog(request);
     if (!chosen.error.isEmpty()) return failed(state, chosen.error);
     if (chosen.cancelled || chosen.path.isEmpty()) return Outcome::Cancelled;
-    const QByteArray pdf = form.pdf();
-    if (pdf.isEmpty()) return failed(state, QStringLiteral("The pages could not be drawn."));
-    if (const auto failure =
-            files::writeFileDurably(chosen.path, reinterpret_cast<const uint8_t*>(pdf.constData()),
-                                    static_cast<std::size_t>(pdf.size()))) {
+    if (const auto failure = writePdfFile(chosen.path, form.pdf())) {
         return failed(state,
                       QStringLiteral("Cannot save '%1': %2").arg(chosen.path, failure->reason));
     }

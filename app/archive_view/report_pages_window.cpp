@@ -5,6 +5,7 @@
 #include "core/operation_runner.h"
 #include "pages/page_output.h"
 #include "pages/sheet_pages.h"
+#include "report/report_pdf.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -110,7 +111,8 @@ void ReportPagesWindow::showPage(int page) {
 
 QByteArray ReportPagesWindow::pdf() const {
     if (!pages_) return {};
-    return pages::pdfDocument(*pages_, QFileInfo(report_.summary.workbookPath).completeBaseName());
+    return reportPdf(*sheet_->model, sheet_->sheetName,
+                     QFileInfo(report_.summary.workbookPath).fileName());
 }
 
 PrintResult ReportPagesWindow::print() {

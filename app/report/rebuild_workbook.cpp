@@ -6,11 +6,14 @@
 #include "report/fill_report.h"
 #include "report/flash_fields.h"
 #include "report/record_layout.h"
+#include "report/report_pdf.h"
 #include "report/report_template.h"
 #include "report/transfer.h"
 #include "report/transfer_session.h"
 #include "settings/memory_map.h"
 #include "settings/tester_texts.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <functional>
@@ -75,6 +78,24 @@ std::optional<ArchivedSheet> archivedSheet(ProgramState& state,
         sheet = ArchivedSheet{session.reportSheet->sharedModel(), session.reportSheet->name()};
     });
     return sheet;
+}
+
+Outcome rebuildPdf(ProgramState& state, const archive::ArchivedReport& report,
+                   const QString& path) {
+    const std::optional<ArchivedSheet> sheet = archivedSheet(state, report);
+    if (!sheet) return Outcome::Failed;
+    auto notSaved = [&state](const QString& reason) {
+        state.ui.message(QStringLiteral("The PDF was not saved: ") + reason, Buttons::Ok,
+                         Icon::Critical);
+        return Outcome::Failed;
+    };
+    if (!xls::mayReplaceFile(state.ui, path))
+        return notSaved(QStringLiteral("'%1' exists and was not replaced.").arg(path));
+    const QByteArray pdf = reportPdf(*sheet->model, sheet->sheetName,
+                                     QFileInfo(report.summary.workbookPath).fileName());
+    if (const auto failure = writePdfFile(path, pdf))
+        return notSaved(QStringLiteral("Cannot save '%1': %2").arg(path, failure->reason));
+    return Outcome::Done;
 }
 
 }  // namespace ksx4

@@ -22,6 +22,12 @@ struct ProgramState;
 Outcome rebuildWorkbook(ProgramState& state, const archive::ArchivedReport& report,
                         const QString& path);
 
+// The report's printed pages drawn again from its bytes and written durably
+// as a PDF at path: the same pages as the PDF its transfer wrote, the
+// footers naming its workbook's file. An existing file there is replaced
+// only when the operator says yes. Done, or Failed after a message.
+Outcome rebuildPdf(ProgramState& state, const archive::ArchivedReport& report, const QString& path);
+
 // The report's sheet filled as its workbook holds it, for drawing its
 // pages; nullopt after a message. Like rebuildWorkbook, it loads the
 // report's bytes into state's images.

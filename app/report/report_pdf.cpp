@@ -2,7 +2,6 @@
 
 #include "pages/page_output.h"
 #include "pages/sheet_pages.h"
-#include "platform/files/durable_file.h"
 #include "platform/xls/spreadsheet.h"
 
 #include <QFileInfo>
@@ -16,20 +15,26 @@ QString pdfPathFor(const QString& workbookPath) {
 }
 
 QByteArray reportPdf(const xls::Worksheet& sheet, const QString& workbookFileName) {
-    const pages::SheetPages printed(sheet.model(), workbookFileName, sheet.name());
+    return reportPdf(sheet.model(), sheet.name(), workbookFileName);
+}
+
+QByteArray reportPdf(const xls::SheetModel& model, const QString& sheetName,
+                     const QString& workbookFileName) {
+    const pages::SheetPages printed(model, workbookFileName, sheetName);
     return pages::pdfDocument(printed, QFileInfo(workbookFileName).completeBaseName());
+}
+
+std::optional<files::WriteFailure> writePdfFile(const QString& path, const QByteArray& pdf) {
+    if (pdf.isEmpty())
+        return files::WriteFailure{QStringLiteral("The pages could not be drawn."), false};
+    return files::writeFileDurably(path, reinterpret_cast<const uint8_t*>(pdf.constData()),
+                                   static_cast<std::size_t>(pdf.size()));
 }
 
 void writeReportPdf(const xls::Worksheet& sheet, const QString& workbookPath) {
     const QByteArray pdf = reportPdf(sheet, QFileInfo(workbookPath).fileName());
     const QString path = pdfPathFor(workbookPath);
-    const auto failure =
-        pdf.isEmpty()
-            ? std::optional<files::WriteFailure>(
-                  files::WriteFailure{QStringLiteral("The pages could not be drawn."), false})
-            : files::writeFileDurably(path, reinterpret_cast<const uint8_t*>(pdf.constData()),
-                                      static_cast<std::size_t>(pdf.size()));
-    if (failure) {
+    if (const auto failure = writePdfFile(path, pdf)) {
         throw xls::SpreadsheetError(
             xls::kErrRequestRefused,
             QStringLiteral("Cannot save '%1': %2").arg(path, failure->reason),

@@ -1,5 +1,6 @@
 // ksx4ctl archive: the reports every transfer kept, listed, shown, trended
-// and made into their workbooks again. The archive is opened read-only.
+// and made into their workbooks and PDFs again. The archive is opened
+// read-only.
 #include "archive/archive.h"
 #include "commands.h"
 #include "ctl_support.h"
@@ -7,6 +8,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,6 +24,7 @@ const char* const kArchiveUsage =
     "                            [--format table|csv|json]\n"
     "       ksx4ctl archive show ID [--format text|json]\n"
     "       ksx4ctl archive workbook ID --out FILE [--yes]\n"
+    "       ksx4ctl archive pdf ID --out FILE [--yes]\n"
     "       ksx4ctl archive trend --location TEXT --measure NAME [--device ADDRESS]\n"
     "                             [--format table|csv|json]\n"
     "       (each also takes --archive LOCATION)\n"
@@ -36,6 +39,9 @@ const char* const kArchiveUsage =
     "             YYYY-MM-DDTHH:MM[:SS], both bounds included\n"
     "  show       everything of one report, with each value's limit and judgement\n"
     "  workbook   the report's workbook made again, as the transfer wrote it\n"
+    "  pdf        the report's printed pages drawn again: the same pages as the\n"
+    "             PDF a transfer with --pdf wrote, footers naming its workbook\n"
+    "             (an existing FILE is replaced only when the answer is yes)\n"
     "  trend      one value of every matching report over time; NAME is voltage,\n"
     "             signal, ff-avg, ff-peak, lf-avg, lf-peak, hf-avg, hf-peak or\n"
     "             retransmits (signal: the lowest device signal, or with --device\n"
@@ -153,12 +159,13 @@ std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) 
     const bool list = a.subcommand == QLatin1String("list");
     const bool show = a.subcommand == QLatin1String("show");
     const bool workbook = a.subcommand == QLatin1String("workbook");
+    const bool pdf = a.subcommand == QLatin1String("pdf");
     const bool trend = a.subcommand == QLatin1String("trend");
-    if (!list && !show && !workbook && !trend)
+    if (!list && !show && !workbook && !pdf && !trend)
         return a.subcommand.isEmpty()
-                   ? QStringLiteral("archive needs list, show, workbook or trend")
+                   ? QStringLiteral("archive needs list, show, workbook, pdf or trend")
                    : QStringLiteral("unknown archive command: ") + a.subcommand;
-    if ((show || workbook) != a.id.has_value())
+    if ((show || workbook || pdf) != a.id.has_value())
         return a.id ? QStringLiteral("unexpected argument: ") + QString::number(*a.id)
                     : QStringLiteral("%1 needs a report ID").arg(a.subcommand);
     if (show && a.format != Format::Text && a.format != Format::Json) {
@@ -166,7 +173,8 @@ std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) 
         a.format = Format::Text;
     }
     if ((list || trend) && a.format == Format::Text) return QStringLiteral("unknown format: text");
-    if (workbook && a.out.isEmpty()) return QStringLiteral("workbook needs --out FILE");
+    if ((workbook || pdf) && a.out.isEmpty())
+        return QStringLiteral("%1 needs --out FILE").arg(a.subcommand);
     if (trend) {
         if (a.filter.text.isEmpty()) return QStringLiteral("trend needs --location TEXT");
         if (!a.measure) return QStringLiteral("trend needs --measure NAME");
@@ -409,6 +417,12 @@ int runArchiveCommand(const QStringList& arguments, CtlContext& context) {
     const auto result = store.report(*a.id);
     const archive::ArchivedReport* report = oneReport(result, *a.id, context);
     if (!report) return kExitFailed;
+    if (a.subcommand == QLatin1String("pdf")) {
+        const auto fonts = guiForDrawingPages();
+        return runOperation(context, a.console, [report, &a](ProgramState& state) {
+            return rebuildPdf(state, *report, a.out);
+        });
+    }
     return runOperation(context, a.console, [report, &a](ProgramState& state) {
         return rebuildWorkbook(state, *report, a.out);
     });

@@ -5,6 +5,8 @@
 #include "platform/link_library.h"
 #include "platform/usb_access_report.h"
 
+#include <QGuiApplication>
+
 #include <ostream>
 
 namespace ksx4::ctl {
@@ -86,6 +88,14 @@ int runOperation(CtlContext& context, const ConsoleOptions& options,
         if (verboseTail) verboseTail(context.err);
     }
     return exitCode;
+}
+
+std::unique_ptr<QGuiApplication> guiForDrawingPages() {
+    if (QCoreApplication::instance() != nullptr) return nullptr;
+    static int argc = 3;
+    static char name[] = "ksx4ctl", platform[] = "-platform", offscreen[] = "offscreen";
+    static char* argv[] = {name, platform, offscreen, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 }  // namespace ksx4::ctl

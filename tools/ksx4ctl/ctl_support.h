@@ -9,8 +9,11 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+
+class QGuiApplication;
 
 namespace ksx4 {
 struct ProgramState;
@@ -38,5 +41,10 @@ bool isHelp(const QString& argument);
 int runOperation(CtlContext& context, const ConsoleOptions& options,
                  const std::function<Outcome(ProgramState&)>& operation,
                  const std::function<void(std::ostream&)>& verboseTail = {});
+
+// Drawing pages needs Qt's fonts, which come with a GUI application; on the
+// console that is the offscreen one. Null when an application exists
+// already; the pages can be drawn while the returned one lives.
+std::unique_ptr<QGuiApplication> guiForDrawingPages();
 
 }  // namespace ksx4::ctl

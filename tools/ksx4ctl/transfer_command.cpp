@@ -76,15 +76,8 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
     const auto& archiveLocation = std::get<archive::ArchiveLocation>(location);
     if (options.verbose)
         context.err << "ksx4ctl: archive: " << archiveLocation.displayText().toStdString() << '\n';
-    // Drawing pages needs Qt's fonts, which come with a GUI application; on
-    // the console that is the offscreen one, made only when PDFs are asked for.
-    std::unique_ptr<QGuiApplication> fonts;
-    if (transfer.alsoSavePdf && QCoreApplication::instance() == nullptr) {
-        static int argc = 3;
-        static char name[] = "ksx4ctl", platform[] = "-platform", offscreen[] = "offscreen";
-        static char* argv[] = {name, platform, offscreen, nullptr};
-        fonts = std::make_unique<QGuiApplication>(argc, argv);
-    }
+    // Made only when PDFs are asked for.
+    const auto fonts = transfer.alsoSavePdf ? guiForDrawingPages() : nullptr;
     std::optional<QString> archivedLine;
     const int exitCode = runOperation(
         context, options, [&archiveLocation, &transfer, &archivedLine](ProgramState& state) {

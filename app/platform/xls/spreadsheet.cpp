@@ -144,20 +144,23 @@ int Workbook::worksheetCount() const {
     return static_cast<int>(sheets_.size());
 }
 
+bool mayReplaceFile(Operator& ui, const QString& path) {
+    if (!files::fileExists(path)) return true;
+    const QString question =
+        QStringLiteral(
+            "A file named '%1' already exists in this location. Do you want to replace it?")
+            .arg(QFileInfo(path).fileName());
+    return ui.message(question, Buttons::YesNo, Icon::Exclamation) == Answer::Yes;
+}
+
 void Workbook::saveAs(const QString& path) {
     app_->request();
     if (!open_) throw SpreadsheetError(kErrObjectRequired, QStringLiteral("Object required"));
-    if (files::fileExists(path)) {
-        const QString question =
-            QStringLiteral(
-                "A file named '%1' already exists in this location. Do you want to replace it?")
-                .arg(QFileInfo(path).fileName());
-        if (app_->ui().message(question, Buttons::YesNo, Icon::Exclamation) != Answer::Yes) {
-            throw SpreadsheetError(
-                kErrRequestRefused,
-                QStringLiteral("The workbook was not saved: '%1' exists and was not replaced.")
-                    .arg(path));
-        }
+    if (!mayReplaceFile(app_->ui(), path)) {
+        throw SpreadsheetError(
+            kErrRequestRefused,
+            QStringLiteral("The workbook was not saved: '%1' exists and was not replaced.")
+                .arg(path));
     }
     writeFile(path);
     savedPath_ = path;

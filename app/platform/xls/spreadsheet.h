@@ -38,6 +38,10 @@ struct SpreadsheetError : std::runtime_error {
     QString systemReason;
 };
 
+// True when nothing is at path, or when ui answers Yes to "A file named '…'
+// already exists in this location. Do you want to replace it?".
+bool mayReplaceFile(Operator& ui, const QString& path);
+
 // The spreadsheet's own constants, with their meaning.
 inline constexpr int kXlNone = -4142;
 inline constexpr int kXlAutomatic = -4105;
