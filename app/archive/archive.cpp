@@ -11,6 +11,8 @@
 #include <QVariant>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace ksx4::archive {
 namespace {
@@ -221,9 +223,21 @@ class Archive::Connection {
         if (auto failure = exec(QStringLiteral("PRAGMA foreign_keys = ON"))) return failure;
         if (auto failure = exec(QStringLiteral("PRAGMA synchronous = FULL"))) return failure;
         if (access_ == Access::ReadWrite) {
+            // Turning a new file into WAL takes a lock that SQLite does not
+            // wait for (the busy time-out does not apply), so of two
+            // programs making the archive at once one would fail: try again
+            // until the time-out.
+            const auto deadline =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
             QSqlQuery query(db());
-            if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
-                return error(query.lastError());
+            while (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL"))) {
+                constexpr int kSqliteBusy = 5;  // extended codes keep it in their low byte
+                const bool busy =
+                    (query.lastError().nativeErrorCode().toInt() & 0xff) == kSqliteBusy;
+                if (!busy || std::chrono::steady_clock::now() >= deadline)
+                    return error(query.lastError());
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
         } else {
             QSqlQuery query(db());
             if (!query.exec(QStringLiteral("PRAGMA schema_version")))
