@@ -1,6 +1,7 @@
 #include "archive_view/archive_window.h"
 
 #include "archive_view/archive_handlers.h"
+#include "archive_view/operation_button_window.h"
 #include "archive_view/report_pages_window.h"
 #include "archive_view/report_table_model.h"
 #include "archive_view/trend_window.h"
@@ -116,11 +117,7 @@ ArchiveWindow::~ArchiveWindow() {
 
 QPushButton* ArchiveWindow::addButton(const QString& caption, const char* name,
                                       const std::function<void()>& handler) {
-    auto* button = new QPushButton(caption, this);
-    button->setObjectName(QString::fromLatin1(name));
-    connect(button, &QPushButton::clicked, this, [this, handler] { runner_.run(handler, this); });
-    buttons_.push_back(button);
-    return button;
+    return addOperationButton(this, runner_, buttons_, caption, name, handler);
 }
 
 QString ArchiveWindow::text(ArchiveBox box) const {

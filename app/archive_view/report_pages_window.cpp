@@ -1,6 +1,7 @@
 #include "archive_view/report_pages_window.h"
 
 #include "archive_view/archive_handlers.h"
+#include "archive_view/operation_button_window.h"
 #include "archive_view/report_table_model.h"
 #include "core/operation_runner.h"
 #include "pages/page_output.h"
@@ -72,11 +73,7 @@ ReportPagesWindow::~ReportPagesWindow() = default;
 
 QPushButton* ReportPagesWindow::addButton(const QString& caption, const char* name,
                                           const std::function<void()>& handler) {
-    auto* button = new QPushButton(caption, this);
-    button->setObjectName(QString::fromLatin1(name));
-    connect(button, &QPushButton::clicked, this, [this, handler] { runner_.run(handler, this); });
-    buttons_.push_back(button);
-    return button;
+    return addOperationButton(this, runner_, buttons_, caption, name, handler);
 }
 
 void ReportPagesWindow::setReport(archive::ArchivedReport report, ArchivedSheet sheet) {

@@ -1,0 +1,29 @@
+#pragma once
+// A push button whose click runs its handler as one operation through the
+// program's one runner, with its window as the operation's origin, so that
+// the operation's dialogs open over that window.
+#include "core/operation_runner.h"
+
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+namespace ksx4 {
+
+// The button is window's child and is kept in buttons, which the window
+// enables and disables as operations start and end.
+inline QPushButton* addOperationButton(QWidget* window, OperationRunner& runner,
+                                       std::vector<QPushButton*>& buttons, const QString& caption,
+                                       const char* name, const std::function<void()>& handler) {
+    auto* button = new QPushButton(caption, window);
+    button->setObjectName(QString::fromLatin1(name));
+    QObject::connect(button, &QPushButton::clicked, window,
+                     [window, &runner, handler] { runner.run(handler, window); });
+    buttons.push_back(button);
+    return button;
+}
+
+}  // namespace ksx4
