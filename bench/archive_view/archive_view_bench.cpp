@@ -168,12 +168,3 @@ BENCHMARK(BM_TrendChartDrawn)->Arg(100)->Arg(10'000)->Unit(benchmark::kMilliseco
 
 }  // namespace
 }  // namespace ksx4
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

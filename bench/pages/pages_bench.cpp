@@ -8,7 +8,6 @@
 #include "sample_report_writer.h"
 
 #include <QBuffer>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPdfWriter>
 
@@ -74,12 +73,3 @@ BENCHMARK(BM_DrawPageIntoPdf)->Arg(ksx4::kKsx4)->Arg(ksx4::kKsx4Pa)->Unit(benchm
 BENCHMARK(BM_ReportPdf)->Arg(ksx4::kKsx4)->Arg(ksx4::kKsx4Pa)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
