@@ -5,6 +5,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -47,6 +49,28 @@ QVariant text(const QString& value) {
 std::optional<int64_t> optionalInt64(const QVariant& value) {
     if (value.isNull()) return std::nullopt;
     return value.toLongLong();
+}
+
+// The texts the workbook shows, one [value, limit] pair per value in row
+// order.
+QString shownTexts(const std::vector<JudgedValue>& values) {
+    QJsonArray pairs;
+    for (const JudgedValue& v : values) pairs.append(QJsonArray{v.valueText, v.limitText});
+    return QString::fromUtf8(QJsonDocument(pairs).toJson(QJsonDocument::Compact));
+}
+// Fills in the values' texts; false when the stored texts are not one pair
+// of strings per value.
+bool readShownTexts(const QString& stored, std::vector<JudgedValue>& values) {
+    const QJsonDocument document = QJsonDocument::fromJson(stored.toUtf8());
+    const QJsonArray pairs = document.array();
+    if (!document.isArray() || pairs.size() != static_cast<qsizetype>(values.size())) return false;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const QJsonArray pair = pairs[static_cast<qsizetype>(i)].toArray();
+        if (pair.size() != 2 || !pair[0].isString() || !pair[1].isString()) return false;
+        values[i].valueText = pair[0].toString();
+        values[i].limitText = pair[1].toString();
+    }
+    return true;
 }
 
 // "tank" finds "Tank 3" and "TANK": the key folds case; a pattern's own %, _
@@ -124,6 +148,8 @@ class Archive::Connection {
     }
 
     QSqlDatabase db() const { return QSqlDatabase::database(name_, false); }
+    // The schema the archive had when opened read-only, else ours.
+    int schemaVersion() const { return schemaVersion_; }
     Engine engine() const { return location_.engine; }
     bool sqlite() const { return location_.engine == Engine::Sqlite; }
 
@@ -197,9 +223,8 @@ class Archive::Connection {
                                  .arg(*version)
                                  .arg(kSchemaVersion));
             }
-            if (*version < kSchemaVersion)
-                return error(QStringLiteral(
-                    "the archive's schema is older; a transfer brings it up to date"));
+            // Read as it is: reading never migrates.
+            schemaVersion_ = *version;
             return std::nullopt;
         }
         if (auto failure = begin()) return failure;
@@ -214,6 +239,7 @@ class Archive::Connection {
             rollback();
             return error(*reason);
         }
+        schemaVersion_ = kSchemaVersion;
         return commit();
     }
 
@@ -256,6 +282,7 @@ class Archive::Connection {
     QString name_;
     ArchiveLocation location_;
     Access access_;
+    int schemaVersion_ = kSchemaVersion;
 };
 
 Archive::Archive(ArchiveLocation location, std::unique_ptr<Connection> connection)
@@ -316,28 +343,28 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
     insert.finish();
 
     QSqlQuery source(c.db());
-    source.prepare(QStringLiteral(
-        "INSERT INTO report_source (report_id, slot_bytes, eeprom_bytes) VALUES (?, ?, ?)"));
+    source.prepare(
+        QStringLiteral("INSERT INTO report_source (report_id, slot_bytes, eeprom_bytes, "
+                       "shown_texts) VALUES (?, ?, ?, ?)"));
     source.addBindValue(static_cast<qlonglong>(id));
     source.addBindValue(report.slotBytes);
     source.addBindValue(report.eepromBytes);
+    source.addBindValue(shownTexts(report.values));
     if (!source.exec()) return fail(source);
 
     QSqlQuery value(c.db());
-    value.prepare(QStringLiteral(
-        "INSERT INTO judged_value (report_id, position, measure, device, value, value_text, "
-        "limit_value, limit_text, judgement) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    value.prepare(
+        QStringLiteral("INSERT INTO judged_value (report_id, value, limit_value, position, "
+                       "device, measure, judgement) VALUES (?, ?, ?, ?, ?, ?, ?)"));
     int position = 0;
     for (const JudgedValue& v : report.values) {
         value.bindValue(0, static_cast<qlonglong>(id));
-        value.bindValue(1, ++position);
-        value.bindValue(2, text(v.measure));
-        value.bindValue(3, optionalValue(v.device));
-        value.bindValue(4, optionalValue(v.value));
-        value.bindValue(5, text(v.valueText));
-        value.bindValue(6, optionalValue(v.limit));
-        value.bindValue(7, text(v.limitText));
-        value.bindValue(8, text(v.judgement));
+        value.bindValue(1, optionalValue(v.value));
+        value.bindValue(2, optionalValue(v.limit));
+        value.bindValue(3, ++position);
+        value.bindValue(4, optionalValue(v.device));
+        value.bindValue(5, text(v.measure));
+        value.bindValue(6, text(v.judgement));
         if (!value.exec()) return fail(value);
     }
     if (auto failure = c.commit()) {
@@ -396,9 +423,11 @@ Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
     Connection& c = *connection_;
     QSqlQuery query(c.db());
     query.prepare(QStringLiteral("SELECT %1, s.slot_bytes, s.eeprom_bytes, r.firmware_marker, "
-                                 "r.locale_name, r.program_version FROM report r "
+                                 "r.locale_name, r.program_version, %2 FROM report r "
                                  "JOIN report_source s ON s.report_id = r.id WHERE r.id = ?")
-                      .arg(QLatin1String(kSummaryColumns)));
+                      .arg(QLatin1String(kSummaryColumns), c.schemaVersion() < 2
+                                                               ? QLatin1String("''")
+                                                               : QLatin1String("s.shown_texts")));
     query.addBindValue(static_cast<qlonglong>(id));
     if (!query.exec()) return c.error(query.lastError());
     if (!query.next()) return std::optional<ArchivedReport>();
@@ -410,11 +439,16 @@ Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
     report.localeName = query.value(16).toString();
     report.programVersion = query.value(17).toString();
 
+    // Before version 2 the shown texts stood in the value rows.
+    const bool textsInRows = c.schemaVersion() < 2;
+    const QString shown = textsInRows ? QString() : query.value(18).toString();
+    query.finish();
     QSqlQuery values(c.db());
     values.setForwardOnly(true);
-    values.prepare(QStringLiteral(
-        "SELECT measure, device, value, value_text, limit_value, limit_text, judgement "
-        "FROM judged_value WHERE report_id = ? ORDER BY position"));
+    values.prepare(
+        QStringLiteral("SELECT measure, device, value, limit_value, judgement, %1 "
+                       "FROM judged_value WHERE report_id = ? ORDER BY position")
+            .arg(textsInRows ? QLatin1String("value_text, limit_text") : QLatin1String("'', ''")));
     values.addBindValue(static_cast<qlonglong>(id));
     if (!values.exec()) return c.error(values.lastError());
     while (values.next()) {
@@ -422,11 +456,16 @@ Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
         v.measure = values.value(0).toString();
         if (!values.value(1).isNull()) v.device = values.value(1).toInt();
         v.value = optionalInt64(values.value(2));
-        v.valueText = values.value(3).toString();
-        v.limit = optionalInt64(values.value(4));
-        v.limitText = values.value(5).toString();
-        v.judgement = values.value(6).toString();
+        v.limit = optionalInt64(values.value(3));
+        v.judgement = values.value(4).toString();
+        v.valueText = values.value(5).toString();
+        v.limitText = values.value(6).toString();
         report.values.push_back(std::move(v));
+    }
+    if (!textsInRows && !readShownTexts(shown, report.values)) {
+        return c.error(
+            QStringLiteral("report %1 is damaged (its shown texts do not match its values)")
+                .arg(id));
     }
     return std::optional<ArchivedReport>(std::move(report));
 }

@@ -24,8 +24,8 @@
 
 namespace ksx4::archive {
 
-// The schema version this program writes and reads.
-inline constexpr int kSchemaVersion = 1;
+// The schema version this program writes; it reads every version from 1.
+inline constexpr int kSchemaVersion = 2;
 
 // A failure with its reason for the user, the location named without any
 // password.

@@ -6,69 +6,125 @@
 #include <QSqlQuery>
 #include <QStringList>
 
-#include <array>
+#include <vector>
 
 namespace ksx4::archive {
 namespace {
 
 using Engine = ArchiveLocation::Engine;
 
-// One migration: statements with {id}, {bytes} and {text} standing for the
-// engine's key column, byte string and text types.
+// One statement of a migration, for both engines or for one of them, with
+// {id}, {bytes}, {text}, {rowless} and {include} standing for the engine's
+// key column, byte string and text types, table option and covering index
+// columns.
+struct Statement {
+    enum class For { Both, Sqlite, Postgres } engines;
+    const char* sql;
+};
+using For = Statement::For;
+
 struct Migration {
     int version;
-    std::array<const char*, 7> statements;
+    std::vector<Statement> statements;
 };
 
-const std::array kMigrations{
-    Migration{1,
-              {
-                  "CREATE TABLE report ("
-                  " id {id},"
-                  " tester_serial INTEGER NOT NULL,"
-                  " tester_kind INTEGER NOT NULL,"
-                  " firmware_marker INTEGER NOT NULL,"
-                  " slot INTEGER NOT NULL,"
-                  " slot_sha256 {text} NOT NULL,"
-                  " location {text} NOT NULL,"
-                  " report_name {text} NOT NULL,"
-                  " search_key {text} NOT NULL,"
-                  " saved {text},"
-                  " transferred_ms BIGINT NOT NULL,"
-                  " utc_offset INTEGER NOT NULL,"
-                  " report_time {text} NOT NULL,"
-                  " devices INTEGER NOT NULL,"
-                  " verdict {text} NOT NULL,"
-                  " workbook_path {text} NOT NULL,"
-                  " workbook_sha256 {text} NOT NULL,"
-                  " locale_name {text} NOT NULL,"
-                  " program_version {text} NOT NULL,"
-                  " UNIQUE (tester_serial, slot_sha256))",
-                  "CREATE INDEX report_by_time ON report (report_time, slot, id)",
-                  // A name search reads this index, not the whole table.
-                  "CREATE INDEX report_by_search_key ON report (search_key)",
-                  // The source bytes apart, so that list scans stay small.
-                  "CREATE TABLE report_source ("
-                  " report_id BIGINT PRIMARY KEY REFERENCES report (id) ON DELETE CASCADE,"
-                  " slot_bytes {bytes} NOT NULL,"
-                  " eeprom_bytes {bytes} NOT NULL)",
-                  "CREATE TABLE judged_value ("
-                  " report_id BIGINT NOT NULL REFERENCES report (id) ON DELETE CASCADE,"
-                  " position INTEGER NOT NULL,"
-                  " measure {text} NOT NULL,"
-                  " device INTEGER,"
-                  " value BIGINT,"
-                  " value_text {text} NOT NULL,"
-                  " limit_value BIGINT,"
-                  " limit_text {text} NOT NULL,"
-                  " judgement {text} NOT NULL,"
-                  " PRIMARY KEY (report_id, position)){rowless}",
-                  // Covering: a trend reads its points from the index alone.
-                  "CREATE INDEX judged_value_by_measure ON judged_value (measure, device, "
-                  "report_id, value, limit_value, judgement)",
-                  nullptr,
-              }},
-};
+const std::vector<Migration>& migrations() {
+    static const std::vector<Migration> all{
+        {1,
+         {
+             {For::Both,
+              "CREATE TABLE report ("
+              " id {id},"
+              " tester_serial INTEGER NOT NULL,"
+              " tester_kind INTEGER NOT NULL,"
+              " firmware_marker INTEGER NOT NULL,"
+              " slot INTEGER NOT NULL,"
+              " slot_sha256 {text} NOT NULL,"
+              " location {text} NOT NULL,"
+              " report_name {text} NOT NULL,"
+              " search_key {text} NOT NULL,"
+              " saved {text},"
+              " transferred_ms BIGINT NOT NULL,"
+              " utc_offset INTEGER NOT NULL,"
+              " report_time {text} NOT NULL,"
+              " devices INTEGER NOT NULL,"
+              " verdict {text} NOT NULL,"
+              " workbook_path {text} NOT NULL,"
+              " workbook_sha256 {text} NOT NULL,"
+              " locale_name {text} NOT NULL,"
+              " program_version {text} NOT NULL,"
+              " UNIQUE (tester_serial, slot_sha256))"},
+             {For::Both, "CREATE INDEX report_by_time ON report (report_time, slot, id)"},
+             // A name search reads this index, not the whole table.
+             {For::Both, "CREATE INDEX report_by_search_key ON report (search_key)"},
+             // The source bytes apart, so that list scans stay small.
+             {For::Both,
+              "CREATE TABLE report_source ("
+              " report_id BIGINT PRIMARY KEY REFERENCES report (id) ON DELETE CASCADE,"
+              " slot_bytes {bytes} NOT NULL,"
+              " eeprom_bytes {bytes} NOT NULL)"},
+             {For::Both,
+              "CREATE TABLE judged_value ("
+              " report_id BIGINT NOT NULL REFERENCES report (id) ON DELETE CASCADE,"
+              " position INTEGER NOT NULL,"
+              " measure {text} NOT NULL,"
+              " device INTEGER,"
+              " value BIGINT,"
+              " value_text {text} NOT NULL,"
+              " limit_value BIGINT,"
+              " limit_text {text} NOT NULL,"
+              " judgement {text} NOT NULL,"
+              " PRIMARY KEY (report_id, position)){rowless}"},
+             {For::Both,
+              "CREATE INDEX judged_value_by_measure ON judged_value (measure, device, "
+              "report_id, value, limit_value, judgement)"},
+         }},
+        // Smaller values: the texts the workbook shows move to the report's
+        // source row (one JSON array of [value, limit] pairs in row order),
+        // and the value row keeps only what searches and trends read.
+        {2,
+         {
+             {For::Both,
+              "ALTER TABLE report_source ADD COLUMN shown_texts {text} NOT NULL DEFAULT '[]'"},
+             {For::Sqlite,
+              "UPDATE report_source SET shown_texts = (SELECT json_group_array(json_array("
+              "value_text, limit_text)) FROM (SELECT value_text, limit_text FROM judged_value v "
+              "WHERE v.report_id = report_source.report_id ORDER BY position))"},
+             {For::Postgres,
+              "UPDATE report_source SET shown_texts = COALESCE((SELECT json_agg(json_build_array("
+              "value_text, limit_text) ORDER BY position)::text FROM judged_value v "
+              "WHERE v.report_id = report_source.report_id), '[]')"},
+             // Columns ordered so that PostgreSQL pads none.
+             {For::Both,
+              "CREATE TABLE judged_value_2 ("
+              " report_id BIGINT NOT NULL REFERENCES report (id) ON DELETE CASCADE,"
+              " value INTEGER,"
+              " limit_value INTEGER,"
+              " position SMALLINT NOT NULL,"
+              " device SMALLINT,"
+              " measure {text} NOT NULL,"
+              " judgement {text} NOT NULL{values_key}"},
+             {For::Both,
+              "INSERT INTO judged_value_2 (report_id, value, limit_value, position, device, "
+              "measure, judgement) SELECT report_id, value, limit_value, position, device, "
+              "measure, judgement FROM judged_value ORDER BY report_id, position"},
+             {For::Both, "DROP TABLE judged_value"},
+             {For::Both, "ALTER TABLE judged_value_2 RENAME TO judged_value"},
+             // PostgreSQL keeps a report's values in its heap: a small
+             // (deduplicated) index finds them. SQLite's key is the table.
+             {For::Postgres, "CREATE INDEX judged_value_by_report ON judged_value (report_id)"},
+             // Covering: a trend reads its points from the index alone.
+             // PostgreSQL keys it on the measure only, so that each
+             // measure's entries are equal keys that fill whole pages as
+             // reports are added (keyed on the report too, every page
+             // would split half full); the report's id last pads least.
+             {For::Both,
+              "CREATE INDEX judged_value_by_measure ON judged_value (measure, device{include}"
+              "value, limit_value, judgement, report_id)"},
+         }},
+    };
+    return all;
+}
 
 QString inDialect(const char* statement, Engine engine) {
     QString sql = QString::fromLatin1(statement);
@@ -80,7 +136,17 @@ QString inDialect(const char* statement, Engine engine) {
     sql.replace(QLatin1String("{text}"), QLatin1String("TEXT"));
     sql.replace(QLatin1String("{rowless}"),
                 sqlite ? QLatin1String(" WITHOUT ROWID") : QLatin1String(""));
+    sql.replace(QLatin1String("{values_key}"),
+                sqlite ? QLatin1String(", PRIMARY KEY (report_id, position)) WITHOUT ROWID")
+                       : QLatin1String(")"));
+    sql.replace(QLatin1String("{include}"),
+                sqlite ? QLatin1String(", ") : QLatin1String(") INCLUDE ("));
     return sql;
+}
+
+bool runsOn(const Statement& statement, Engine engine) {
+    return statement.engines == For::Both ||
+           (statement.engines == For::Sqlite) == (engine == Engine::Sqlite);
 }
 
 bool exec(QSqlDatabase& db, const QString& sql, QString& reason) {
@@ -99,7 +165,7 @@ std::optional<int> storedSchemaVersion(QSqlDatabase& db) {
     return query.next() ? query.value(0).toInt() : 0;
 }
 
-std::optional<QString> migrateSchema(QSqlDatabase& db, Engine engine) {
+std::optional<QString> migrateSchema(QSqlDatabase& db, Engine engine, int target) {
     QString reason;
     if (!exec(
             db,
@@ -115,17 +181,17 @@ std::optional<QString> migrateSchema(QSqlDatabase& db, Engine engine) {
             .arg(*stored)
             .arg(kSchemaVersion);
     }
-    for (const Migration& migration : kMigrations) {
-        if (migration.version <= *stored) continue;
-        for (const char* statement : migration.statements) {
-            if (statement == nullptr) break;
-            if (!exec(db, inDialect(statement, engine), reason)) return reason;
+    for (const Migration& migration : migrations()) {
+        if (migration.version <= *stored || migration.version > target) continue;
+        for (const Statement& statement : migration.statements) {
+            if (!runsOn(statement, engine)) continue;
+            if (!exec(db, inDialect(statement.sql, engine), reason)) return reason;
         }
     }
-    if (*stored == kSchemaVersion) return std::nullopt;
+    if (*stored >= target) return std::nullopt;
     const QString record = *stored == 0 ? QStringLiteral("INSERT INTO schema_version VALUES (%1)")
                                         : QStringLiteral("UPDATE schema_version SET version = %1");
-    if (!exec(db, record.arg(kSchemaVersion), reason)) return reason;
+    if (!exec(db, record.arg(target), reason)) return reason;
     return std::nullopt;
 }
 

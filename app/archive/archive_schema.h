@@ -1,7 +1,8 @@
 #pragma once
 // The archive's tables, created and migrated in order inside one
 // transaction; the version reached is kept in the database. Used by
-// archive.cpp only.
+// archive.cpp (and by tests that make an archive of an older version).
+#include "archive/archive.h"
 #include "archive/archive_location.h"
 
 #include <QSqlDatabase>
@@ -14,8 +15,9 @@ namespace ksx4::archive {
 // Reads the stored schema version (0 for an empty database) and applies the
 // missing migrations, each engine in its own dialect. The caller has begun
 // the transaction that holds the archive's write lock. The reason when the
-// schema cannot be made current, including a newer schema than ours.
-std::optional<QString> migrateSchema(QSqlDatabase& db, ArchiveLocation::Engine engine);
+// schema cannot be brought to target, including a newer schema than ours.
+std::optional<QString> migrateSchema(QSqlDatabase& db, ArchiveLocation::Engine engine,
+                                     int target = kSchemaVersion);
 
 // The stored version, or 0 when the database holds no archive; nullopt on a
 // failed query (its error is left in the database's lastError()).

@@ -1,5 +1,7 @@
 #include "archive_engines.h"
 
+#include "archive/archive_schema.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,12 +11,15 @@
 
 #include <unistd.h>
 #include <atomic>
+#include <functional>
 
 namespace ksx4::test {
 namespace {
 
-// Runs sql on a database of the test server through a connection of its own.
-bool execOn(const ArchiveLocation& location, const QString& sql, QString* error = nullptr) {
+// Runs work on the location's database through a connection of its own;
+// false (with the reason in error) when it cannot be opened or work fails.
+bool withConnection(const ArchiveLocation& location, QString* error,
+                    const std::function<bool(QSqlDatabase&)>& work) {
     static std::atomic<int> counter{0};
     const QString name = QStringLiteral("ksx4-test-direct-%1").arg(++counter);
     bool ok = false;
@@ -30,9 +35,8 @@ bool execOn(const ArchiveLocation& location, const QString& sql, QString* error 
             db.setUserName(location.user);
         }
         if (db.open()) {
-            QSqlQuery query(db);
-            ok = query.exec(sql);
-            if (!ok && error) *error = query.lastError().text();
+            ok = work(db);
+            if (!ok && error && error->isEmpty()) *error = db.lastError().text();
         } else if (error) {
             *error = db.lastError().text();
         }
@@ -40,6 +44,19 @@ bool execOn(const ArchiveLocation& location, const QString& sql, QString* error 
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+bool execOn(const ArchiveLocation& location, const QString& sql, QString* error = nullptr,
+            const QVariantList& values = {}) {
+    return withConnection(location, error, [&](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        // PostgreSQL prepares data statements only (no CREATE DATABASE).
+        bool ok = values.isEmpty() || query.prepare(sql);
+        for (const QVariant& value : values) query.addBindValue(value);
+        if (ok) ok = values.isEmpty() ? query.exec(sql) : query.exec();
+        if (!ok && error) *error = query.lastError().text();
+        return ok;
+    });
 }
 
 }  // namespace
@@ -93,9 +110,24 @@ std::optional<ArchiveLocation> freshArchive(Engine engine, const QTemporaryDir& 
     return location;
 }
 
-bool execDirectly(const ArchiveLocation& location, const QString& sql) {
+bool execDirectly(const ArchiveLocation& location, const QString& sql, const QVariantList& values) {
     QString error;
-    const bool ok = execOn(location, sql, &error);
+    const bool ok = execOn(location, sql, &error, values);
+    if (!ok) ADD_FAILURE() << error.toStdString();
+    return ok;
+}
+
+bool makeArchiveOfVersion(const ArchiveLocation& location, int version) {
+    QString error;
+    const bool ok = withConnection(location, &error, [&](QSqlDatabase& db) {
+        QSqlQuery begin(db);
+        if (!begin.exec(QStringLiteral("BEGIN"))) return false;
+        if (const auto reason = archive::migrateSchema(db, location.engine, version)) {
+            error = *reason;
+            return false;
+        }
+        return QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+    });
     if (!ok) ADD_FAILURE() << error.toStdString();
     return ok;
 }

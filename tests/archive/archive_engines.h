@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariantList>
 
 #include <gtest/gtest.h>
 
@@ -33,9 +34,15 @@ QString postgresSocketFolder();
 std::optional<ArchiveLocation> freshArchive(Engine engine, const QTemporaryDir& folder,
                                             QString* skipReason);
 
-// Runs one statement on the location's database outside the archive's own
-// code (to age or damage it as a test needs); false on failure.
-bool execDirectly(const ArchiveLocation& location, const QString& sql);
+// Runs one statement, with values bound to its ?s, on the location's
+// database outside the archive's own code (to age or damage it as a test
+// needs); false on failure.
+bool execDirectly(const ArchiveLocation& location, const QString& sql,
+                  const QVariantList& values = {});
+
+// Makes the location an empty archive of an older schema version, as an
+// earlier program left it.
+bool makeArchiveOfVersion(const ArchiveLocation& location, int version);
 
 // SQLite files that hold no archive, made at path, with the reason an
 // open gives.

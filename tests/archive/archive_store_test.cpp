@@ -72,7 +72,93 @@ ArchivedReport sampleReport(int serial, int slot, const QString& location,
     return r;
 }
 
+void expectSameValues(const std::vector<JudgedValue>& read,
+                      const std::vector<JudgedValue>& stored) {
+    ASSERT_EQ(read.size(), stored.size());
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        const JudgedValue& a = read[i];
+        const JudgedValue& b = stored[i];
+        EXPECT_EQ(
+            std::tie(a.measure, a.device, a.value, a.valueText, a.limit, a.limitText, a.judgement),
+            std::tie(b.measure, b.device, b.value, b.valueText, b.limit, b.limitText, b.judgement))
+            << "value " << i;
+    }
+}
+
+// Stores report the way the first schema kept it, texts in the value rows,
+// as the archive's first report (id 1).
+void storeAsVersion1(const ArchiveLocation& location, const ArchivedReport& r) {
+    const auto& s = r.summary;
+    ASSERT_TRUE(execDirectly(
+        location,
+        "INSERT INTO report (tester_serial, tester_kind, firmware_marker, slot, slot_sha256, "
+        "location, report_name, search_key, saved, transferred_ms, utc_offset, report_time, "
+        "devices, verdict, workbook_path, workbook_sha256, locale_name, program_version) "
+        "VALUES (?, ?, ?, ?, 'digest', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {s.testerSerial, s.testerKind, r.firmwareMarker, s.slot, s.location, s.reportName,
+         (s.location + u'\n' + s.reportName).toCaseFolded(), *s.saved,
+         static_cast<qlonglong>(s.transferredMs), s.utcOffsetSeconds, s.reportTime(), s.devices,
+         s.verdict, s.workbookPath, s.workbookSha256, r.localeName, r.programVersion}));
+    ASSERT_TRUE(execDirectly(location, "INSERT INTO report_source VALUES (1, ?, ?)",
+                             {r.slotBytes, r.eepromBytes}));
+    int position = 0;
+    for (const JudgedValue& v : r.values) {
+        const auto number = [](const auto& n) {
+            return n ? QVariant(static_cast<qlonglong>(*n)) : QVariant(QMetaType::fromType<int>());
+        };
+        ASSERT_TRUE(execDirectly(
+            location,
+            "INSERT INTO judged_value (report_id, position, measure, device, "
+            "value, value_text, limit_value, limit_text, judgement) "
+            "VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?)",
+            {++position, v.measure, number(v.device), number(v.value), v.valueText, number(v.limit),
+             v.limitText, QString(v.judgement.isNull() ? "" : v.judgement)}));
+    }
+}
+
 class ArchiveStoreTest : public ArchiveEngineTest {};
+
+// An archive an earlier program made: read as it is, brought up to date by
+// the first open for writing, every value and text kept.
+TEST_P(ArchiveStoreTest, AnOlderArchiveIsReadAsItIsAndMigratedForWriting) {
+    ASSERT_TRUE(makeArchiveOfVersion(location, 1));
+    const ArchivedReport old = sampleReport(1001, 2, QStringLiteral("Tank 1"),
+                                            QStringLiteral("2025-08-02T21:28:07"), 3, "BAD");
+    storeAsVersion1(location, old);
+    if (HasFatalFailure()) return;
+
+    for (const auto access : {Archive::Access::ReadOnly, Archive::Access::ReadWrite}) {
+        const auto archive = openArchive(location, access);
+        EXPECT_EQ(take(archive->schemaVersion()),
+                  access == Archive::Access::ReadOnly ? 1 : archive::kSchemaVersion);
+        const auto read = take(archive->report(1));
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->slotBytes, old.slotBytes);
+        expectSameValues(read->values, old.values);
+        const auto points = take(archive->trend({"tank", "signal", 20}));
+        ASSERT_EQ(points.size(), 1u);
+        EXPECT_EQ(points[0].value, 303);
+    }
+    const auto archive = openArchive(location);
+    const ArchivedReport next =
+        sampleReport(1001, 3, QStringLiteral("Tank 1"), std::nullopt, 4, QStringLiteral("OK"));
+    const auto stored = take(archive->store(next));
+    expectSameValues(take(archive->report(stored.id))->values, next.values);
+}
+
+// Archive contents are not trusted: texts that do not fit the values are
+// refused with the report named, not shown against the wrong rows.
+TEST_P(ArchiveStoreTest, DamagedShownTextsAreAClearError) {
+    const auto archive = openArchive(location);
+    const auto stored = take(archive->store(
+        sampleReport(1001, 1, QStringLiteral("A"), std::nullopt, 1, QStringLiteral("OK"))));
+    for (const char* damaged : {"[[\"8.6V\", \"9.0V Minimum\"]]", "not json", "[1, 2, 3, 4]"}) {
+        ASSERT_TRUE(execDirectly(location, "UPDATE report_source SET shown_texts = ?", {damaged}));
+        EXPECT_THAT(failureOf(archive->report(stored.id)).toStdString(),
+                    HasSubstr(QStringLiteral("report %1 is damaged").arg(stored.id).toStdString()))
+            << damaged;
+    }
+}
 
 TEST_P(ArchiveStoreTest, AStoredReportReadsBackWhole) {
     ArchivedReport stored =
@@ -99,15 +185,7 @@ TEST_P(ArchiveStoreTest, AStoredReportReadsBackWhole) {
     EXPECT_EQ(read->eepromBytes, stored.eepromBytes);
     EXPECT_EQ(std::tie(read->firmwareMarker, read->localeName, read->programVersion),
               std::tie(stored.firmwareMarker, stored.localeName, stored.programVersion));
-    ASSERT_EQ(read->values.size(), stored.values.size());
-    for (std::size_t i = 0; i < stored.values.size(); ++i) {
-        const JudgedValue& a = read->values[i];
-        const JudgedValue& b = stored.values[i];
-        EXPECT_EQ(
-            std::tie(a.measure, a.device, a.value, a.valueText, a.limit, a.limitText, a.judgement),
-            std::tie(b.measure, b.device, b.value, b.valueText, b.limit, b.limitText, b.judgement))
-            << "value " << i;
-    }
+    expectSameValues(read->values, stored.values);
     EXPECT_FALSE(take(archive->report(result.id + 1)));
 }
 
@@ -207,7 +285,8 @@ TEST_P(ArchiveStoreTest, ANewerSchemaIsNeverWritten) {
         const QString failure = failureOf(Archive::open(location, access));
         EXPECT_THAT(failure.toStdString(), HasSubstr("newer program (schema version 99"));
     }
-    ASSERT_TRUE(execDirectly(location, "UPDATE schema_version SET version = 1"));
+    ASSERT_TRUE(
+        execDirectly(location, "UPDATE schema_version SET version = ?", {archive::kSchemaVersion}));
     EXPECT_TRUE(take(openArchive(location)->list({})).empty());
 }
 
