@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A throw-away PostgreSQL server for the archive tests:
-#   pg-test-server.sh start DIR   initdb into DIR/data, listen only on a Unix
-#                                 socket in DIR (no TCP), user ksx4, trust
+#   pg-test-server.sh start DIR [--durable]
+#                                 initdb into DIR/data, listen only on a Unix
+#                                 socket in DIR (no TCP), user ksx4, trust;
+#                                 without --durable commits skip fsync (tests)
 #   pg-test-server.sh halt DIR    stop it at once, keeping its data
 #   pg-test-server.sh resume DIR  start a halted server again
 #   pg-test-server.sh stop DIR    stop it and remove DIR
@@ -10,6 +12,7 @@
 set -euo pipefail
 action=${1:?start or stop}
 dir=${2:?folder}
+durable=${3:-}
 
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
 if [[ -z "$bin" || ! -x "$bin/initdb" ]]; then
@@ -35,12 +38,15 @@ case "$action" in
     [[ $(id -u) -eq 0 ]] && chown nobody "$dir"
     as_server "$bin/initdb" -D "$dir/data" -U ksx4 --auth=trust --no-locale -E UTF8 \
       >"$dir/initdb.log" 2>&1 || { cat "$dir/initdb.log" >&2; exit 1; }
+    options="-c fsync=off"
+    [[ "$durable" == --durable ]] && options=""
+    echo "$options" >"$dir/options"
     "$0" resume "$dir"
     echo "PostgreSQL test server on socket folder $dir"
     ;;
   resume)
     as_server "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
-      -o "-k $dir -c listen_addresses= -c fsync=off" start >/dev/null ||
+      -o "-k $dir -c listen_addresses= $(cat "$dir/options")" start >/dev/null ||
       { cat "$dir/server.log" >&2; exit 1; }
     ;;
   halt)

@@ -10,8 +10,10 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -23,6 +25,9 @@ using Engine = ArchiveLocation::Engine;
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kConnectTimeoutSeconds = 5;
+// Well within SQLite's 32766 bound parameters (7 a row), and a whole
+// 32-device report (106 values) in one statement.
+constexpr std::size_t kValuesPerInsert = 128;
 // Serialises schema creation between PostgreSQL clients.
 constexpr int kSchemaLockKey = 0x4b535834;
 
@@ -352,20 +357,34 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
     source.addBindValue(shownTexts(report.values));
     if (!source.exec()) return fail(source);
 
-    QSqlQuery value(c.db());
-    value.prepare(
-        QStringLiteral("INSERT INTO judged_value (report_id, value, limit_value, position, "
-                       "device, measure, judgement) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-    int position = 0;
-    for (const JudgedValue& v : report.values) {
-        value.bindValue(0, static_cast<qlonglong>(id));
-        value.bindValue(1, optionalValue(v.value));
-        value.bindValue(2, optionalValue(v.limit));
-        value.bindValue(3, ++position);
-        value.bindValue(4, optionalValue(v.device));
-        value.bindValue(5, text(v.measure));
-        value.bindValue(6, text(v.judgement));
-        if (!value.exec()) return fail(value);
+    // A server across a network answers each statement after a round trip:
+    // many rows to a statement there. SQLite runs one prepared row fastest.
+    const auto& values = report.values;
+    const std::size_t perInsert = c.sqlite() ? 1 : kValuesPerInsert;
+    QSqlQuery insertValues(c.db());
+    std::size_t preparedRows = 0;
+    for (std::size_t first = 0; first < values.size(); first += perInsert) {
+        const std::size_t count = std::min(perInsert, values.size() - first);
+        if (count != preparedRows) {
+            const QStringList rows(static_cast<qsizetype>(count),
+                                   QStringLiteral("(?, ?, ?, ?, ?, ?, ?)"));
+            insertValues.prepare(
+                QStringLiteral("INSERT INTO judged_value (report_id, value, limit_value, "
+                               "position, device, measure, judgement) VALUES ") +
+                rows.join(QStringLiteral(", ")));
+            preparedRows = count;
+        }
+        int parameter = 0;
+        for (std::size_t i = first; i < first + count; ++i) {
+            const JudgedValue& v = values[i];
+            for (const QVariant& bound :
+                 {QVariant(static_cast<qlonglong>(id)), optionalValue(v.value),
+                  optionalValue(v.limit), QVariant(static_cast<int>(i + 1)),
+                  optionalValue(v.device), text(v.measure), text(v.judgement)}) {
+                insertValues.bindValue(parameter++, bound);
+            }
+        }
+        if (!insertValues.exec()) return fail(insertValues);
     }
     if (auto failure = c.commit()) {
         c.rollback();

@@ -48,7 +48,8 @@ class BenchServer {
     BenchServer()
         : script_(QStringLiteral(KSX4_SOURCE_DIR "/scripts/pg-test-server.sh")),
           socket_(QStringLiteral("/tmp/ksx4pg-bench-%1").arg(::getpid())) {
-        running_ = QProcess::execute(script_, {"start", socket_}) == 0;
+        // Durable: a commit's time includes the server's fsync.
+        running_ = QProcess::execute(script_, {"start", socket_, "--durable"}) == 0;
     }
     QString script_, socket_;
     bool running_ = false;

@@ -189,6 +189,25 @@ TEST_P(ArchiveStoreTest, AStoredReportReadsBackWhole) {
     EXPECT_FALSE(take(archive->report(result.id + 1)));
 }
 
+// Values go in by many to a statement: every count keeps them whole and in
+// order, across a statement's bound.
+TEST_P(ArchiveStoreTest, AnyNumberOfValuesReadsBackInOrder) {
+    const auto archive = openArchive(location);
+    for (const int count : {0, 128, 129, 300}) {
+        ArchivedReport report =
+            sampleReport(1001, 1, QStringLiteral("A"), std::nullopt, count, QStringLiteral("OK"));
+        report.values.clear();
+        for (int i = 0; i < count; ++i) {
+            report.values.push_back({"signal", i % 250, i, QString::number(i), 150,
+                                     QStringLiteral("150mV Minimum"), "OK"});
+        }
+        const auto stored = take(archive->store(report));
+        const auto read = take(archive->report(stored.id));
+        ASSERT_TRUE(read);
+        expectSameValues(read->values, report.values);
+    }
+}
+
 TEST_P(ArchiveStoreTest, TheSameReportOfTheSameTesterIsKeptOnce) {
     const auto archive = openArchive(location);
     const ArchivedReport report =
