@@ -50,6 +50,7 @@ refused() (
   [ "$status" -eq 1 ] || fail "$what: exit status $status: $log"
   [ "$(ls "$work/$what" | grep -c '\.xls$')" -eq 8 ] || fail "$what: not 8 workbooks"
   case "$log" in
+    *Sanitizer* | *"runtime error"*) fail "$what: $log" ;;  # a sanitizer also exits 1
     *"could not be kept in the archive"*"$reason"*) ;;
     *) fail "$what: the reason \"$reason\" is not told: $log" ;;
   esac
