@@ -1,6 +1,7 @@
 #include "archive/archive.h"
 
 #include "archive/archive_schema.h"
+#include "archive/sqlite_file.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -165,7 +166,9 @@ class Archive::Connection {
             text.replace(location_.password, QStringLiteral("********"));
         return {text.trimmed()};
     }
-    ArchiveError error(const QSqlError& sqlError) const { return error(sqlError.text()); }
+    ArchiveError error(const QSqlError& sqlError) const {
+        return error(sqlite() ? sqliteFailureText(sqlError, location_.path) : sqlError.text());
+    }
 
     std::optional<ArchiveError> open() {
         if (sqlite()) {
@@ -176,6 +179,10 @@ class Archive::Connection {
                 return error(QStringLiteral("a folder stands where the file should be"));
             if (access_ == Access::ReadWrite && !QDir().mkpath(file.absolutePath()))
                 return error(QStringLiteral("cannot create the folder ") + file.absolutePath());
+            if (access_ == Access::ReadWrite) {
+                if (const auto problem = unwritableSqliteFile(location_.path))
+                    return error(*problem);
+            }
         }
         QSqlDatabase db = QSqlDatabase::addDatabase(
             sqlite() ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), name_);
