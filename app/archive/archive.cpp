@@ -26,8 +26,8 @@ using Engine = ArchiveLocation::Engine;
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kConnectTimeoutSeconds = 5;
-// Well within SQLite's 32766 bound parameters (7 a row), and a whole
-// 32-device report (106 values) in one statement.
+// Value rows to one INSERT on a server: a whole 32-device report (106
+// values), at 7 parameters a row far below PostgreSQL's bound.
 constexpr std::size_t kValuesPerInsert = 128;
 // Serialises schema creation between PostgreSQL clients.
 constexpr int kSchemaLockKey = 0x4b535834;
@@ -447,13 +447,14 @@ Result<std::vector<ReportSummary>> Archive::list(const ListFilter& filter, const
 
 Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
     Connection& c = *connection_;
+    // Before version 2 the shown texts stood in the value rows.
+    const bool textsInRows = c.schemaVersion() < 2;
     QSqlQuery query(c.db());
     query.prepare(QStringLiteral("SELECT %1, s.slot_bytes, s.eeprom_bytes, r.firmware_marker, "
                                  "r.locale_name, r.program_version, %2 FROM report r "
                                  "JOIN report_source s ON s.report_id = r.id WHERE r.id = ?")
-                      .arg(QLatin1String(kSummaryColumns), c.schemaVersion() < 2
-                                                               ? QLatin1String("''")
-                                                               : QLatin1String("s.shown_texts")));
+                      .arg(QLatin1String(kSummaryColumns),
+                           textsInRows ? QLatin1String("''") : QLatin1String("s.shown_texts")));
     query.addBindValue(static_cast<qlonglong>(id));
     if (!query.exec()) return c.error(query.lastError());
     if (!query.next()) return std::optional<ArchivedReport>();
@@ -465,8 +466,6 @@ Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
     report.localeName = query.value(16).toString();
     report.programVersion = query.value(17).toString();
 
-    // Before version 2 the shown texts stood in the value rows.
-    const bool textsInRows = c.schemaVersion() < 2;
     const QString shown = textsInRows ? QString() : query.value(18).toString();
     query.finish();
     QSqlQuery values(c.db());
