@@ -1,0 +1,10 @@
+#include "diagnosis/diagnose.h"
+
+namespace ksx4::diagnosis {
+
+std::vector<Finding> diagnose(const SegmentReading&, const SegmentReading*,
+                              std::span<const SegmentReading>) {
+    return {};
+}
+
+}  // namespace ksx4::diagnosis
