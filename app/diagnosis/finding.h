@@ -48,16 +48,16 @@ inline constexpr char kRetransmitsUp[] = "retransmits-up";
 }  // namespace code
 
 struct Finding {
-    QString code;  // one of code::k...
+    QString code{};  // one of code::k...
     Severity severity = Severity::Note;
-    std::optional<int> device;  // the subject's address; empty when the subject is the segment
-    QString summary;            // one sentence with the numbers
-    QString headline;           // the same, short and lower-case, for one status line
-    QStringList causes;         // most likely first
-    QString check;              // what to look at on site
+    std::optional<int> device{};  // the subject's address; empty when the subject is the segment
+    QString summary{};            // one sentence with the numbers
+    QString headline{};           // the same, short and lower-case, for one status line
+    QStringList causes{};         // most likely first
+    QString check{};              // what to look at on site
     // The numbers the sentence uses, by name (snake_case, units in the
     // name: "signal_mv", "change_percent", "projected_ms"), in sentence order.
-    QList<std::pair<QString, double>> values;
+    QList<std::pair<QString, double>> values{};
 
     QString subject() const {
         return device ? QStringLiteral("device") : QStringLiteral("segment");
