@@ -19,6 +19,9 @@ struct Ratio {
     const DeviceReading* now;
     const DeviceReading* then;
     double ratio;
+    // Worked out from the two whole numbers, so that a fall of exactly a
+    // threshold's share counts as reaching it.
+    double fall() const { return double(*then->signalMv - *now->signalMv) / *then->signalMv; }
 };
 
 // The live devices both reports hold, by address.
@@ -39,7 +42,7 @@ QString lessThan(double change) {
 
 void deviceDown(const std::vector<Ratio>& ratios, const QString& since, Findings& out) {
     for (const Ratio& r : ratios) {
-        if (r.ratio > 1.0 - t.deviceDownFall) continue;
+        if (r.fall() < t.deviceDownFall) continue;
         std::vector<double> others;
         double widest = 0.0;
         for (const Ratio& o : ratios) {
@@ -119,8 +122,8 @@ void signalsSinceBaseline(const SegmentReading& latest, const SegmentReading& ba
         });
     }
     int fell = 0;
-    for (double ratio : values) {
-        if (ratio <= 1.0 - t.allDownDeviceFall) ++fell;
+    for (const Ratio& r : ratios) {
+        if (r.fall() >= t.allDownDeviceFall) ++fell;
     }
     if (med <= t.allDownRatio && fell >= t.allDownDeviceShare * all) {
         out.push_back({

@@ -47,9 +47,9 @@ void voltage(const SegmentReading& r, Findings& out) {
             .code = code::kVoltageMargin,
             .severity = Severity::Note,
             .summary = QStringLiteral("The segment voltage is %1, only %2 above its %3 minimum.")
-                           .arg(volts(v), volts(v - limit), volts(limit)),
+                           .arg(volts(v), millivolts(v - limit), volts(limit)),
             .headline = QStringLiteral("voltage %1, only %2 above its minimum")
-                            .arg(volts(v), volts(v - limit)),
+                            .arg(volts(v), millivolts(v - limit)),
             .causes = {QStringLiteral("a power conditioner set low or ageing"),
                        QStringLiteral("a long trunk or many devices drawing current")},
             .check = QStringLiteral("Measure the power conditioner's output; plan for the "

@@ -23,14 +23,14 @@ inline constexpr int kNoiseBands = 3;
 
 struct DeviceReading {
     int address = 0;
-    std::optional<int> signalMv;
+    std::optional<int> signalMv{};
     EntryStatus status = EntryStatus::Present;
-    std::optional<int> retransmits;
+    std::optional<int> retransmits{};
 };
 
 struct NoiseReading {
-    std::optional<int> avgMv, peakMv;
-    std::optional<int> avgLimitMv, peakLimitMv;  // maxima
+    std::optional<int> avgMv{}, peakMv{};
+    std::optional<int> avgLimitMv{}, peakLimitMv{};  // maxima
 };
 
 // The shield short code a sound shield reports.
@@ -38,24 +38,24 @@ inline constexpr int kNoShieldShort = 2;
 
 struct SegmentReading {
     int64_t reportId = 0;
-    QString segment;  // the location name stored with the report, trimmed
-    QString time;     // the report time, "YYYY-MM-DDTHH:MM:SS"
+    QString segment{};  // the location name stored with the report, trimmed
+    QString time{};     // the report time, "YYYY-MM-DDTHH:MM:SS"
     TesterKind testerKind = TesterKind::Ksx4;
 
-    std::optional<int> voltageMv, voltageLimitMv;  // the limit is a minimum
-    std::optional<int> lowestSignalMv;             // empty when the tester saw none
-    std::optional<int> lowestSignalAddress;
-    std::optional<int> signalLimitMv;  // minimum, for the lowest signal and every device
+    std::optional<int> voltageMv{}, voltageLimitMv{};  // the limit is a minimum
+    std::optional<int> lowestSignalMv{};               // empty when the tester saw none
+    std::optional<int> lowestSignalAddress{};
+    std::optional<int> signalLimitMv{};  // minimum, for the lowest signal and every device
     std::array<NoiseReading, kNoiseBands> noise{};  // indexed by NoiseBand
     int shieldShortCode = kNoShieldShort;
 
     AddDrop addDrop = AddDrop::None;
-    std::optional<int> addDropAddress;
-    std::optional<int> lasAddress;  // empty when none was seen (and always on a KSX-4-PA)
+    std::optional<int> addDropAddress{};
+    std::optional<int> lasAddress{};  // empty when none was seen (and always on a KSX-4-PA)
     int activeDevices = 0;
-    std::optional<int> retransmitLimit;  // maximum per device
+    std::optional<int> retransmitLimit{};  // maximum per device
 
-    std::vector<DeviceReading> devices;  // in the report's entry order
+    std::vector<DeviceReading> devices{};  // in the report's entry order
 
     const NoiseReading& band(NoiseBand b) const { return noise[static_cast<std::size_t>(b)]; }
     NoiseReading& band(NoiseBand b) { return noise[static_cast<std::size_t>(b)]; }

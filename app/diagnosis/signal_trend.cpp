@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ksx4::diagnosis::rules {
@@ -90,7 +91,7 @@ void signalFalling(const SegmentReading& latest, std::span<const SegmentReading>
         const int from = run.front().signalMv;
         const int to = run.back().signalMv;
         const double ratio = double(to) / from;
-        if (1.0 - ratio < t.fallingTotal) continue;
+        if (double(from - to) / from < t.fallingTotal) continue;
 
         const QString since = date(run.front().report->time);
         QList<std::pair<QString, double>> values{

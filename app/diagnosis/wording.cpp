@@ -9,7 +9,12 @@ QString millivolts(double mv) {
 }
 
 QString volts(double mv) {
-    return QString::number(mv / 1000.0, 'f', 1) + QStringLiteral(" V");
+    // To the millivolt, without trailing zeros: a rounded 10.0 V would hide
+    // that 9999 mV is less than 1 V above a 9 V minimum.
+    QString text = QString::number(double(std::llround(mv)) / 1000.0, 'f', 3);
+    while (text.endsWith(u'0')) text.chop(1);
+    if (text.endsWith(u'.')) text.chop(1);
+    return text + QStringLiteral(" V");
 }
 
 QString percentChange(double ratio) {
