@@ -82,6 +82,11 @@ QString described(const std::vector<Finding>& findings) {
     return lines.join(u'\n');
 }
 
+void PrintTo(const Segment& s, std::ostream* os) {
+    *os << (s.kind == TesterKind::Ksx4 ? "KSX-4, " : "KSX-4-PA, ") << s.devices << " devices, seed "
+        << s.seed;
+}
+
 class HealthySegment : public ::testing::TestWithParam<Segment> {};
 
 TEST_P(HealthySegment, NoReportOfItsHistoryGivesAnyFinding) {

@@ -8,7 +8,14 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <vector>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 namespace ksx4::diagnosis::test {
 
