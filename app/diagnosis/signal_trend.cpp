@@ -5,11 +5,13 @@
 #include "diagnosis/thresholds.h"
 #include "diagnosis/wording.h"
 
+#include <QDate>
 #include <QDateTime>
 #include <QTimeZone>
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace ksx4::diagnosis::rules {
 namespace {
@@ -18,14 +20,45 @@ using namespace wording;
 constexpr const Thresholds& t = kThresholds;
 constexpr double kMsPerDay = 86'400'000.0;
 
-// The report time as milliseconds since 1970, read as UTC so that no
-// daylight saving shift bends the line.
+// The report time "YYYY-MM-DDTHH:MM:SS" as milliseconds since 1970, read
+// as UTC so that no daylight saving shift bends the line. Read by hand: a
+// trend over a long history reads hundreds of times.
 std::optional<int64_t> reportMs(const QString& time) {
-    QDateTime moment = QDateTime::fromString(time.left(19), Qt::ISODate);
-    if (!moment.isValid()) return std::nullopt;
-    moment.setTimeZone(QTimeZone::utc());
-    return moment.toMSecsSinceEpoch();
+    if (time.size() < 19) return std::nullopt;
+    const auto number = [&](int from, int digits) -> std::optional<int> {
+        int value = 0;
+        for (int i = from; i < from + digits; ++i) {
+            const QChar c = time[i];
+            if (c < u'0' || c > u'9') return std::nullopt;
+            value = value * 10 + (c.unicode() - u'0');
+        }
+        return value;
+    };
+    if (time[4] != u'-' || time[7] != u'-' || time[10] != u'T' || time[13] != u':' ||
+        time[16] != u':') {
+        return std::nullopt;
+    }
+    const auto year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const auto hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    if (!year || !month || !day || !hour || !minute || !second) return std::nullopt;
+    const QDate date(*year, *month, *day);
+    if (!date.isValid() || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
+    const int64_t days = date.toJulianDay() - QDate(1970, 1, 1).toJulianDay();
+    return (days * 86'400 + *hour * 3'600 + *minute * 60 + *second) * int64_t{1000};
 }
+
+// Each report's time read once, when a trend first needs it.
+class ReportTimes {
+  public:
+    std::optional<int64_t> of(const SegmentReading& report) {
+        auto [it, added] = times_.try_emplace(&report);
+        if (added) it->second = reportMs(report.time);
+        return it->second;
+    }
+
+  private:
+    std::unordered_map<const SegmentReading*, std::optional<int64_t>> times_;
+};
 
 struct Point {
     const SegmentReading* report;
@@ -38,11 +71,11 @@ struct Projection {
     double slopeMvPerDay;
     int64_t reachesLimitMs;
 };
-std::optional<Projection> project(const std::vector<Point>& run, int limitMv) {
+std::optional<Projection> project(const std::vector<Point>& run, int limitMv, ReportTimes& times) {
     std::vector<double> days;
     std::optional<int64_t> origin;
     for (const Point& p : run) {
-        const std::optional<int64_t> ms = reportMs(p.report->time);
+        const std::optional<int64_t> ms = times.of(*p.report);
         if (!ms) return std::nullopt;
         if (!origin) origin = *ms;
         days.push_back(double(*ms - *origin) / kMsPerDay);
@@ -76,6 +109,7 @@ QString monthOf(int64_t ms) {
 
 void signalFalling(const SegmentReading& latest, std::span<const SegmentReading> history,
                    Findings& out) {
+    ReportTimes times;
     for (const DeviceReading* device : liveDevices(latest)) {
         // Back from the latest report while each earlier signal is higher.
         std::vector<Point> run{{&latest, *device->signalMv}};
@@ -106,7 +140,7 @@ void signalFalling(const SegmentReading& latest, std::span<const SegmentReading>
             if (to < limit) {
                 outlook =
                     QStringLiteral("; it is below the %1 limit already").arg(millivolts(limit));
-            } else if (const std::optional<Projection> p = project(run, limit)) {
+            } else if (const std::optional<Projection> p = project(run, limit, times)) {
                 outlook = QStringLiteral("; at this rate it reaches %1 about %2")
                               .arg(millivolts(limit), monthOf(p->reachesLimitMs));
                 values << std::pair{QStringLiteral("slope_mv_per_day"), p->slopeMvPerDay}
