@@ -84,12 +84,13 @@ void signalLow(const SegmentReading& r, const std::vector<const DeviceReading*>&
         });
         return;
     }
+    const bool few = n < t.fewDevicesShare * all;
     QList<int> addressesBelow;
     for (const DeviceReading* d : below) addressesBelow << d->address;
     QString pattern;
     QStringList causes;
     QString check;
-    if (2 * n < all) {
+    if (few) {
         pattern = QStringLiteral("%1 of %2 devices have").arg(n).arg(all);
         causes = {QStringLiteral("the spurs of those devices, or a junction box they share"),
                   QStringLiteral("their connectors"),
@@ -109,7 +110,7 @@ void signalLow(const SegmentReading& r, const std::vector<const DeviceReading*>&
             "trunk); check the power conditioner and the trunk.");
     }
     const QString which =
-        2 * n < all ? QStringLiteral("devices %1; ").arg(addresses(addressesBelow)) : QString();
+        few ? QStringLiteral("devices %1; ").arg(addresses(addressesBelow)) : QString();
     out.push_back({
         .code = code::kSignalLow,
         .severity = Severity::Alarm,

@@ -114,6 +114,7 @@ void signalFalling(const SegmentReading& latest, std::span<const SegmentReading>
         // Back from the latest report while each earlier signal is higher.
         std::vector<Point> run{{&latest, *device->signalMv}};
         for (auto it = history.rbegin(); it != history.rend(); ++it) {
+            if (it->reportId == latest.reportId) continue;  // the latest passed twice
             const DeviceReading* earlier = deviceAt(*it, device->address);
             if (earlier == nullptr || !isLive(*earlier)) break;
             if (*earlier->signalMv <= run.back().signalMv) break;

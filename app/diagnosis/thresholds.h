@@ -9,6 +9,11 @@ struct Thresholds {
     // for a device added or a cable warming up.
     int voltageMarginMv = 1000;
 
+    // signal-low: devices below the limit on under this share of the
+    // devices point to what those devices share (their spurs, a junction
+    // box); on more, to the whole segment (terminators, power, trunk).
+    double fewDevicesShare = 0.5;
+
     // signal-high: with both terminators a device's signal lies at about
     // 750-1000 mV; losing one nearly doubles it, so above this most of the
     // segment has lost a terminator.

@@ -82,6 +82,12 @@ const Case kCases[] = {
      {},
      "3 of 10 devices have a signal below the 150 mV limit (devices 20, 22 and 25; lowest 130 mV, "
      "at device 22)."},
+    // Half is not few: no list of devices, the segment's causes.
+    {"SignalLowOnHalf",
+     withSignals({{20, 140}, {21, 140}, {22, 140}, {23, 140}, {24, 140}}, true),
+     {"signal-low"},
+     {},
+     "5 of 10 devices have a signal below the 150 mV limit (lowest 140 mV"},
     {"SignalLowOnMost",
      withSignals({{20, 140}, {21, 140}, {22, 140}, {23, 140}, {24, 140}, {25, 140}}, true),
      {"signal-low"},
@@ -412,6 +418,10 @@ TEST(SignalFalling, ProjectsWhereAStraightLineThroughTheFallingReportsReachesThe
     EXPECT_EQ(f.value(QStringLiteral("falls")), 3);
     EXPECT_EQ(f.value(QStringLiteral("from_mv")), 800);
     EXPECT_EQ(f.value(QStringLiteral("signal_mv")), 590);
+
+    // The latest report passed among the earlier ones too changes nothing.
+    visits.history.push_back(visits.latest);
+    EXPECT_EQ(codes(visits.diagnose()), QStringList{"signal-falling"});
 }
 
 TEST(SignalFalling, WithTimesThatCannotBeReadItSaysNoDate) {
