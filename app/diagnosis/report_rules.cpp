@@ -114,7 +114,11 @@ void shield(const SegmentReading& r, Findings& out) {
     out.push_back({
         .code = code::kShieldShort,
         .severity = Severity::Alarm,
-        .summary = QStringLiteral("The tester found a shield short: %1.").arg(text),
+        .summary = text == QStringLiteral("Unknown")
+                       ? QStringLiteral("The tester found a shield short of a kind it has no "
+                                        "name for (code %1).")
+                             .arg(c)
+                       : QStringLiteral("The tester found a shield short: %1.").arg(text),
         .headline = QStringLiteral("shield short (%1)").arg(text),
         .causes = causes,
         .check = QStringLiteral("Open the junction boxes and connectors and look for water and "
