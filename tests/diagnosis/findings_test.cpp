@@ -188,7 +188,7 @@ const Case kCases[] = {
      everywhere([](auto& r) { r.shieldShortCode = 9; }),
      {"shield-short"},
      {},
-     "Unknown"},
+     "no name for (code 9)"},
 
     {"DeviceDroppedInItsEntry",
      latest([](auto& r) {
