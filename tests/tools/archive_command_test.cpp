@@ -255,6 +255,8 @@ TEST_F(ArchiveCommandTest, ExitCodesFollowTheOutcome) {
     EXPECT_FALSE(QFile::exists(archivePath));  // reading never creates one
 
     transferSample({.reports = 1, .devices = 2});
+    EXPECT_THAT(stdoutText.str(),
+                HasSubstr("Archived 1 report in " + archivePath.toStdString() + "\n"));
     const std::vector<Case> cases{
         {{"list"}, kExitDone, ""},
         {{"list", "--location", "absent", "--format", "csv"}, kExitDone, ""},

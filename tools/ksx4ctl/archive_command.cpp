@@ -34,8 +34,8 @@ const char* const kArchiveUsage =
     "stored them and, for searching, its names, times, verdict and judged\n"
     "values. These commands only read it.\n"
     "\n"
-    "  list       the reports, by saved time (the transfer time where the report\n"
-    "             holds none), then slot. TEXT matches part of the location or\n"
+    "  list       the reports, by saved time (the newest transfer's time where\n"
+    "             the report holds none), then slot. TEXT matches part of the location or\n"
     "             report name, ignoring case; DATE is YYYY-MM-DD or\n"
     "             YYYY-MM-DDTHH:MM[:SS] as the tester's clock kept it (no time\n"
     "             zone), both bounds included: --until 2025-08-19 or\n"
@@ -46,20 +46,22 @@ const char* const kArchiveUsage =
     "  pdf        the report's printed pages drawn again: the same pages as the\n"
     "             PDF a transfer with --pdf wrote, footers naming its workbook\n"
     "             (an existing FILE is replaced only when the answer is yes)\n"
-    "  --copy N   a report transferred again after its limits or report name\n"
-    "             changed is kept once, with each such transfer's copy: listings,\n"
-    "             trends and show give the newest; N picks another (1 the first)\n"
     "  trend      one value of every matching report over time; NAME is voltage,\n"
     "             signal, ff-avg, ff-peak, lf-avg, lf-peak, hf-avg, hf-peak or\n"
     "             retransmits (signal: the lowest device signal, or with --device\n"
     "             that device's level; retransmits needs --device)\n"
     "\n"
+    "  --copy N   which transfer's copy of the report: one transferred again after\n"
+    "             its limits or report name changed (the erase had not reached\n"
+    "             the tester) is listed once, as the newest transfer judged it,\n"
+    "             and keeps each such transfer's copy; 1 is the first (default:\n"
+    "             the newest, as list, trend and show without --copy give it)\n"
     "  --archive LOCATION  an SQLite file, postgresql://[user@][host][:port]/dbname\n"
     "                      [?host=SOCKET_FOLDER] (default: $KSX4_ARCHIVE, else\n"
     "                      ~/.local/share/ksx4-assistant/archive.sqlite)\n"
     "\n"
     "Exit status: 0 on success (an empty list included); 1 when the archive\n"
-    "cannot be read or holds no such report; 2 for bad arguments.\n";
+    "cannot be read or holds no such report or copy; 2 for bad arguments.\n";
 
 namespace {
 
