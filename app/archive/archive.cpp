@@ -509,6 +509,20 @@ Result<StoreResult> Archive::storeAgain(int64_t id, const ArchivedReport& report
     if (!kept) return c.error(QStringLiteral("report %1 has no source bytes").arg(id));
     if (judgedAlike(*kept, report)) return StoreResult{StoreOutcome::AlreadyKept, id, kept->copy};
 
+    // A team member may have been granted the right to add reports only.
+    auto failed = [&c, id](const QSqlQuery& query) {
+        constexpr QLatin1String kInsufficientPrivilege("42501");
+        if (c.sqlite() || query.lastError().nativeErrorCode() != kInsufficientPrivilege)
+            return c.error(query.lastError());
+        return c.error(
+            QStringLiteral("report %1 is there already with other limits or another report "
+                           "name; keeping this transfer's copy too needs the right to update "
+                           "and delete in the archive's tables, which this user lacks (the "
+                           "tables' owner can grant it): %2")
+                .arg(id)
+                .arg(query.lastError().databaseText()));
+    };
+
     // The kept copy moves aside; the report's own rows take this one.
     const ReportSummary& k = kept->summary;
     QSqlQuery aside(c.db());
@@ -524,7 +538,7 @@ Result<StoreResult> Archive::storeAgain(int64_t id, const ArchivedReport& report
           QVariant(judgedPairs(kept->values))}) {
         aside.addBindValue(value);
     }
-    if (!aside.exec()) return c.error(aside.lastError());
+    if (!aside.exec()) return failed(aside);
 
     const ReportSummary& s = report.summary;
     QSqlQuery update(c.db());
@@ -542,18 +556,18 @@ Result<StoreResult> Archive::storeAgain(int64_t id, const ArchivedReport& report
           QVariant(static_cast<qlonglong>(id))}) {
         update.addBindValue(value);
     }
-    if (!update.exec()) return c.error(update.lastError());
+    if (!update.exec()) return failed(update);
     QSqlQuery source(c.db());
     source.prepare(QStringLiteral(
         "UPDATE report_source SET eeprom_bytes = ?, shown_texts = ? WHERE report_id = ?"));
     source.addBindValue(report.eepromBytes);
     source.addBindValue(shownTexts(report.values));
     source.addBindValue(static_cast<qlonglong>(id));
-    if (!source.exec()) return c.error(source.lastError());
+    if (!source.exec()) return failed(source);
     QSqlQuery values(c.db());
     values.prepare(QStringLiteral("DELETE FROM judged_value WHERE report_id = ?"));
     values.addBindValue(static_cast<qlonglong>(id));
-    if (!values.exec()) return c.error(values.lastError());
+    if (!values.exec()) return failed(values);
     if (auto failure = c.insertValues(id, report.values)) return *failure;
     return StoreResult{StoreOutcome::KeptAgain, id, kept->copy + 1};
 }

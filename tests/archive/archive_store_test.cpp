@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <unistd.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -427,6 +429,44 @@ TEST_P(ArchiveStoreTest, AReadOnlyArchiveRefusesWrites) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveStoreTest, kBothEngines, engineName);
+
+class ArchiveMemberRightsTest : public ::testing::Test, protected FreshArchive {
+  protected:
+    void SetUp() override { make(Engine::Postgres); }
+};
+
+// A team member granted only the right to add reports (SELECT and INSERT)
+// is told that a report is there already, and told plainly what keeping a
+// changed report's new copy needs; the report stays as it was.
+TEST_F(ArchiveMemberRightsTest, AMemberWhoMayOnlyAddReportsIsToldWhatAnotherCopyNeeds) {
+    const ArchivedReport report =
+        sampleReport(1001, 1, QStringLiteral("Tank"), std::nullopt, 1, QStringLiteral("OK"));
+    const auto id = take(openArchive(location)->store(report)).id;
+    const QString role = QStringLiteral("adder_%1").arg(::getpid());
+    // CREATE on the schema only because every opening for writing still
+    // creates the version table if missing.
+    for (const QString& grant :
+         {"CREATE ROLE " + role + " LOGIN", "GRANT CREATE ON SCHEMA public TO " + role,
+          "GRANT SELECT, INSERT ON ALL TABLES IN SCHEMA public TO " + role,
+          "GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO " + role}) {
+        ASSERT_TRUE(execDirectly(location, grant));
+    }
+    ArchiveLocation member = location;
+    member.user = role;
+    {
+        const auto archive = openArchive(member);
+        ASSERT_TRUE(archive);
+        EXPECT_EQ(take(archive->store(report)).outcome, archive::StoreOutcome::AlreadyKept);
+        EXPECT_THAT(failureOf(archive->store(withOtherLimits(report, 2))).toStdString(),
+                    HasSubstr("keeping this transfer's copy too needs the right to update and "
+                              "delete in the archive's tables"));
+    }
+    const auto copies = take(openArchive(location)->copies(id));
+    ASSERT_EQ(copies.size(), 1u);
+    expectSameValues(copies[0].values, report.values);
+    EXPECT_TRUE(execDirectly(location, "DROP OWNED BY " + role));
+    EXPECT_TRUE(execDirectly(location, "DROP ROLE " + role));
+}
 
 TEST(ArchiveUnusableTest, SqliteFilesThatAreNoArchiveGiveAClearReason) {
     QTemporaryDir folder;
