@@ -41,7 +41,8 @@ using Result = std::variant<T, ArchiveError>;
 // erase had not reached it) wrote another workbook, judged against the new
 // limits: that transfer's copy is kept too, and becomes the one the archive
 // shows (listings, trends, searches and report()), matching the newest
-// workbook; earlier copies stay for copies() and report(id, copy).
+// workbook; copies() gives every copy, so that each workbook can be made
+// again.
 enum class StoreOutcome {
     Stored,       // the report and its values are in the archive
     AlreadyKept,  // the same tester's same 256 slot bytes were already there,
