@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 namespace ksx4::test {
@@ -189,6 +190,37 @@ TEST(ScriptedLibusb, ASynchronousTransferDeliversWaitingHotplugEvents) {
     libusb_close(handle);
     libusb_unref_device(device);
     libusb_exit(context);
+}
+
+// The libusb Debian 12 ships can read freed memory when two threads handle
+// its events at once; here that ends the process, while a held transfer and
+// calls that handle no events get along.
+TEST(ScriptedLibusbDeathTest, TwoThreadsHandlingEventsAtOnceAbort) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            usb::reset(true);
+            const auto id = usb::plugIn(usb::testerDevice(sim::blankTester(false, 1)));
+            libusb_context* context = nullptr;
+            libusb_init(&context);
+            libusb_device* device = onlyDevice(context);
+            libusb_device_handle* handle = nullptr;
+            libusb_open(device, &handle);
+            libusb_claim_interface(handle, 0);
+            usb::holdNextCall(id, usb::Held::OutTransfer);
+            std::thread transfer([handle] {
+                unsigned char readByte[5] = {0x04, 1, 0x10, 0, 0};
+                int sent = 0;
+                libusb_bulk_transfer(handle, 0x01, readByte, 5, &sent, 100);
+            });
+            usb::waitForHeldCall();
+            libusb_device_descriptor descriptor{};
+            if (libusb_get_device_descriptor(device, &descriptor) == LIBUSB_SUCCESS)
+                libusb_handle_events(context);
+            usb::letHeldCallGo();
+            transfer.join();
+        },
+        "libusb_handle_events: a second thread handles libusb's events while another does");
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // The libusb access library: its parsers, and how it behaves over the
-// scripted libusb: with no tester, on each transfer fault, and with its
-// short-lived enumeration where libusb has no hotplug.
+// scripted libusb: with no tester, on each transfer fault, with calls on two
+// threads, and with its short-lived enumeration where libusb has no hotplug.
 #include "usb_access.h"
 #include "link_library.h"
 #include "mpusbapi.h"
 #include "scripted_libusb.h"
 #include "selection.h"
+#include "thread_wait.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,14 @@
 #include <cerrno>
 #include <ostream>
 #include <string>
+#include <thread>
 
 namespace ksx4::test {
 namespace {
 
 namespace scripted = scripted_libusb;
 using scripted::Fault;
+using scripted::Held;
 using usb::DeviceSelection;
 
 constexpr const char* kTesterSelection = "vid_04d8&pid_ffca";
@@ -220,6 +223,104 @@ TEST(UsbAccessOverScriptedLibusb, AnUnplugHeardDuringATransferIsCounted) {
     ASSERT_EQ(access.write(pipes.out, kReadEepromByte, 5, &count, 1000).error, 0);
     EXPECT_EQ(scripted::counters().liveDevices, 1) << "let go during the transfer";
     EXPECT_EQ(access.deviceCount(kTesterSelection), 1u);
+}
+
+// --- Two threads ---------------------------------------------------------------
+// A transfer is held inside the scripted libusb while another thread calls
+// the access library; that libusb aborts when two threads handle its events
+// at once.
+
+TEST(UsbAccessOnTwoThreads, ACountDuringATransferLeavesLibusbsEventsToTheTransfer) {
+    const auto id = plugInTester();
+    usb::UsbAccess access(readTestClock);
+    ASSERT_EQ(access.deviceCount(kTesterSelection), 1u);
+    const Pipes pipes(access);
+    scripted::holdNextCall(id, Held::OutTransfer);
+    usb::Outcome written;
+    std::thread transfer([&] {
+        uint32_t count = 0;
+        written = access.write(pipes.out, kReadEepromByte, 5, &count, 1000);
+    });
+    scripted::waitForHeldCall();
+    scripted::DeviceSpec other = scripted::testerDevice(sim::blankTester(false, 2));
+    other.address = 3;
+    scripted::plugIn(other);
+
+    EXPECT_EQ(access.deviceCount(kTesterSelection), 1u) << "the arrival waits for the transfer";
+    scripted::letHeldCallGo();
+    transfer.join();
+    EXPECT_EQ(written.error, 0);
+    EXPECT_EQ(access.deviceCount(kTesterSelection), 2u);
+}
+
+TEST(UsbAccessOnTwoThreads, TransfersOnTwoThreadsTakeTurns) {
+    const auto id = plugInTester();
+    usb::UsbAccess access(readTestClock);
+    const Pipes pipes(access);
+    scripted::holdNextCall(id, Held::OutTransfer);
+    usb::Outcome written;
+    std::thread writer([&] {
+        uint32_t count = 0;
+        written = access.write(pipes.out, kReadEepromByte, 5, &count, 1000);
+    });
+    scripted::waitForHeldCall();
+
+    ThreadStep read;
+    usb::Outcome readOutcome;
+    uint32_t received = 0;
+    std::thread reader([&] {
+        read.thread = kernelThreadId();
+        uint8_t reply[6] = {};
+        readOutcome = access.read(pipes.in, reply, sizeof reply, &received, 1000);
+        read.done = true;
+    });
+    EXPECT_TRUE(waitUntilAsleepOrDone(read)) << "the read waits for the write";
+    scripted::letHeldCallGo();
+    writer.join();
+    reader.join();
+    EXPECT_EQ(written.error, 0);
+    EXPECT_EQ(readOutcome.error, 0) << "the read came after the write";
+    EXPECT_EQ(received, 6u);
+}
+
+// The transfer's share is the device's last: its release and close come
+// before the next open, whose claim would otherwise meet the old one.
+TEST(UsbAccessOnTwoThreads, ACloseDuringATransferLetsTheTesterGoBeforeTheNextOpen) {
+    const auto id = plugInTester();
+    usb::UsbAccess access(readTestClock);
+    void* out = access.open(0, kTesterSelection, kTesterEndpoint, MPUSB_DIRECTION_WRITE);
+    void* in = access.open(0, kTesterSelection, kTesterEndpoint, MPUSB_DIRECTION_READ);
+    scripted::holdNextCall(id, Held::OutTransfer);
+    usb::Outcome written;
+    std::thread transfer([&] {
+        uint32_t count = 0;
+        written = access.write(out, kReadEepromByte, 5, &count, 1000);
+    });
+    scripted::waitForHeldCall();
+    EXPECT_EQ(access.close(out).result, 1u);
+    EXPECT_EQ(access.close(in).result, 1u);
+    scripted::holdNextCall(id, Held::Release);
+    scripted::letHeldCallGo();
+    scripted::waitForHeldCall();  // the transfer ended and lets the tester go
+
+    ThreadStep open;
+    void* again = MPUSB_INVALID_HANDLE;
+    std::thread opener([&] {
+        open.thread = kernelThreadId();
+        again = access.open(0, kTesterSelection, kTesterEndpoint, MPUSB_DIRECTION_READ);
+        open.done = true;
+    });
+    EXPECT_TRUE(waitUntilAsleepOrDone(open)) << "the open waits for the release";
+    scripted::letHeldCallGo();
+    transfer.join();
+    opener.join();
+    EXPECT_EQ(written.error, 0);
+    EXPECT_NE(again, MPUSB_INVALID_HANDLE) << access.lastOpenFailure();
+    access.close(again);
+    const scripted::Counters counters = scripted::counters();
+    EXPECT_EQ(counters.claims, 2);
+    EXPECT_EQ(counters.releases, 2);
+    EXPECT_EQ(counters.openHandles, 0);
 }
 
 TEST(UsbAccessWithoutHotplug, CountIsAnEnumerationKeptFor100Milliseconds) {

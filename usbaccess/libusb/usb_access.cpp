@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 namespace ksx4::usb {
 namespace {
@@ -87,9 +88,9 @@ struct UsbAccess::Watch {
     DeviceSelection selection;
     bool hotplug = false;
     libusb_hotplug_callback_handle callback = 0;
-    // libusb calls onHotplug from whichever thread handles its events, and
-    // a synchronous transfer (run without mutex_) handles them too, as does
-    // deviceCount (with mutex_ held): present has a lock of its own.
+    // libusb calls onHotplug from the thread that handles its events, a
+    // transfer's (run without mutex_) as well as the count's, and from the
+    // callback's registration: present has a lock of its own.
     std::mutex presentLock;
     std::set<libusb_device*> present;  // referenced while present
     uint32_t cachedCount = 0;
@@ -97,7 +98,8 @@ struct UsbAccess::Watch {
     bool cached = false;
 };
 
-// One opened device with interface 0 claimed, shared by its pipe handles.
+// One opened device with interface 0 claimed, shared by its pipe handles
+// and by the transfers under way on them; destroyed with mutex_ held.
 struct UsbAccess::Device {
     libusb_device_handle* handle = nullptr;
     ~Device() {
@@ -111,6 +113,28 @@ struct UsbAccess::Pipe {
     uint8_t endpoint = 0;
     bool interrupt = false;
     int maxPacketSize = 64;
+};
+
+// A transfer's share of its device. A close on another thread may take
+// the device's last pipe while the transfer runs: the share is then the last
+// one, and it is given back under mutex_ so that the release and close it
+// causes are done before another open looks for the device.
+class UsbAccess::DeviceHold {
+  public:
+    DeviceHold(std::mutex& mutex, std::shared_ptr<Device> device)
+        : mutex_(mutex), device_(std::move(device)) {}
+    ~DeviceHold() {
+        std::lock_guard lock(mutex_);
+        device_.reset();
+    }
+    DeviceHold(const DeviceHold&) = delete;
+    DeviceHold& operator=(const DeviceHold&) = delete;
+
+    libusb_device_handle* handle() const { return device_->handle; }
+
+  private:
+    std::mutex& mutex_;
+    std::shared_ptr<Device> device_;
 };
 
 namespace {
@@ -197,8 +221,12 @@ uint32_t UsbAccess::deviceCount(const char* selectionText) {
     if (!context()) return 0;
     Watch& watch = watchFor(*selection);
     if (watch.hotplug) {
-        timeval noWait{0, 0};
-        libusb_handle_events_timeout_completed(context_, &noWait, nullptr);
+        // While a transfer on another thread handles libusb's events, its
+        // wait delivers the hotplug events: the count does not wait for it.
+        if (std::unique_lock events(eventsMutex_, std::try_to_lock); events.owns_lock()) {
+            timeval noWait{0, 0};
+            libusb_handle_events_timeout_completed(context_, &noWait, nullptr);
+        }
         std::lock_guard presentLock(watch.presentLock);
         return static_cast<uint32_t>(watch.present.size());
     }
@@ -304,37 +332,43 @@ UsbAccess::Pipe* UsbAccess::find(void* handle) {
 Outcome UsbAccess::transfer(void* handle, bool in, void* data, uint32_t length, uint32_t* count,
                             uint32_t timeoutMs) {
     if (count) *count = 0;
-    std::shared_ptr<Device> device;
-    uint8_t endpoint = 0;
-    bool interrupt = false;
-    int maxPacketSize = 64;
+    std::optional<DeviceHold> device;
+    Pipe pipe;
     {
         std::lock_guard lock(mutex_);
-        Pipe* pipe = find(handle);
-        if (!pipe) return {0, MPUSB_ERROR_INVALID_HANDLE};
-        device = pipe->device;
-        endpoint = pipe->endpoint;
-        interrupt = pipe->interrupt;
-        maxPacketSize = pipe->maxPacketSize;
+        const Pipe* found = find(handle);
+        if (!found) return {0, MPUSB_ERROR_INVALID_HANDLE};
+        if (((found->endpoint & 0x80) != 0) != in || (!data && length > 0) || length > INT_MAX)
+            return {0, EINVAL};
+        pipe = *found;
+        device.emplace(mutex_, std::move(pipe.device));
     }
-    if (((endpoint & 0x80) != 0) != in || (!data && length > 0) || length > INT_MAX)
-        return {0, EINVAL};
+    return exchange(device->handle(), pipe, in, data, length, count, timeoutMs);
+}
+
+Outcome UsbAccess::exchange(libusb_device_handle* device, const Pipe& pipe, bool in, void* data,
+                            uint32_t length, uint32_t* count, uint32_t timeoutMs) {
     // libusb waits forever on 0; the caller meant "do not wait".
     const unsigned timeout = timeoutMs == 0 ? 1 : timeoutMs;
     std::vector<unsigned char> packets;
     auto* bytes = static_cast<unsigned char*>(data);
     uint32_t asked = length;
     if (in) {
-        packets.resize(wholePackets(length, maxPacketSize));
+        packets.resize(wholePackets(length, pipe.maxPacketSize));
         bytes = packets.data();
         asked = static_cast<uint32_t>(packets.size());
     }
     int transferred = 0;
-    const int rc = interrupt
-                       ? libusb_interrupt_transfer(device->handle, endpoint, bytes,
-                                                   static_cast<int>(asked), &transferred, timeout)
-                       : libusb_bulk_transfer(device->handle, endpoint, bytes,
-                                              static_cast<int>(asked), &transferred, timeout);
+    int rc = 0;
+    {
+        // A synchronous transfer handles libusb's events while it waits.
+        std::lock_guard events(eventsMutex_);
+        rc = pipe.interrupt
+                 ? libusb_interrupt_transfer(device, pipe.endpoint, bytes, static_cast<int>(asked),
+                                             &transferred, timeout)
+                 : libusb_bulk_transfer(device, pipe.endpoint, bytes, static_cast<int>(asked),
+                                        &transferred, timeout);
+    }
     const uint32_t got = std::min(static_cast<uint32_t>(std::max(transferred, 0)), length);
     if (in && got > 0) std::memcpy(data, packets.data(), got);
     if (count) *count = got;

@@ -54,6 +54,7 @@ class UsbAccess {
     struct Watch;
     struct Device;
     struct Pipe;
+    class DeviceHold;
 
     libusb_context* context();
     Watch& watchFor(const DeviceSelection& selection);
@@ -62,11 +63,26 @@ class UsbAccess {
     Pipe* find(void* handle);
     Outcome transfer(void* handle, bool in, void* data, uint32_t length, uint32_t* count,
                      uint32_t timeoutMs);
+    Outcome exchange(libusb_device_handle* device, const Pipe& pipe, bool in, void* data,
+                     uint32_t length, uint32_t* count, uint32_t timeoutMs);
     static int onHotplug(libusb_context*, libusb_device* device, libusb_hotplug_event event,
                          void* watch);
 
     const MonotonicClock clock_;
+    // The library's state: watches, devices and pipes. A device's interface
+    // is claimed, released and its handle closed only with it held, so that
+    // an open on one thread never meets the claim of a device another thread
+    // is letting go (libusb would refuse the claim as LIBUSB_ERROR_BUSY).
     std::mutex mutex_;
+    // Held around every libusb call of ours that handles libusb's events:
+    // the synchronous transfers and the device count's event handling. The
+    // libusb of Debian 12 (1.0.26) can read freed memory when two threads
+    // handle events at once: the thread that completes another thread's
+    // synchronous transfer still logs through that transfer after marking
+    // it done, and the other thread may have freed it by then (mended in
+    // 1.0.27). So transfers on two threads take turns. Never waited for
+    // with mutex_ held: the count only tries it.
+    std::mutex eventsMutex_;
     libusb_context* context_ = nullptr;  // kept for the life of the process
     int64_t lastInitAttemptNs_ = 0;
     int initError_ = 0;  // of the last libusb_init attempt

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace ksx4::test::scripted_libusb {
 
@@ -16,6 +17,30 @@ Bus& bus() {
 void misuse(const char* call, const char* what) {
     std::fprintf(stderr, "scripted libusb: %s: %s\n", call, what);
     std::abort();
+}
+
+namespace {
+
+// The thread inside calls that handle events, and how deep.
+std::mutex eventHandlerMutex;
+std::thread::id eventHandler;
+int eventHandlerDepth = 0;
+
+}  // namespace
+
+HandlingEvents::HandlingEvents(const char* call) {
+    std::lock_guard lock(eventHandlerMutex);
+    if (eventHandlerDepth > 0 && eventHandler != std::this_thread::get_id())
+        misuse(call,
+               "a second thread handles libusb's events while another does (libusb 1.0.26 can "
+               "then read a freed transfer)");
+    eventHandler = std::this_thread::get_id();
+    ++eventHandlerDepth;
+}
+
+HandlingEvents::~HandlingEvents() {
+    std::lock_guard lock(eventHandlerMutex);
+    --eventHandlerDepth;
 }
 
 libusb_device& Bus::device(libusb_device* device, const char* call) {
@@ -203,6 +228,26 @@ libusb_config_descriptor* Bus::newConfig(const DeviceSpec& spec) {
 void Bus::freeConfig(libusb_config_descriptor* config) {
     if (configs_.erase(config) == 0)
         misuse("libusb_free_config_descriptor", "not a configuration of this libusb");
+}
+
+void Bus::waitIfHeld(std::unique_lock<std::mutex>& lock, DeviceRecord& record, Held call) {
+    if (record.hold != call) return;
+    record.hold.reset();
+    const int number = ++heldCalls_;
+    heldChanged_.notify_all();
+    heldChanged_.wait(lock, [&] { return letGo_ >= number; });
+    ++leftTheirWait_;
+    heldChanged_.notify_all();
+}
+
+void Bus::waitForHeldCall(std::unique_lock<std::mutex>& lock) {
+    heldChanged_.wait(lock, [this] { return heldCalls_ > letGo_; });
+}
+
+void Bus::letHeldCallGo(std::unique_lock<std::mutex>& lock) {
+    letGo_ = heldCalls_;
+    heldChanged_.notify_all();
+    heldChanged_.wait(lock, [this] { return leftTheirWait_ >= letGo_; });
 }
 
 bool Bus::claimedElsewhere(const DeviceRecord& record, const libusb_device_handle& by) const {

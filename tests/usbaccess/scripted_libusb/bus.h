@@ -12,6 +12,7 @@
 
 #include <libusb.h>
 
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <memory>
@@ -38,8 +39,9 @@ struct DeviceRecord {
     UsbTester tester;  // the memories behind the endpoints, and a waiting reply
     FaultPlan inFaults;
     FaultPlan outFaults;
-    int openRefusal = 0;   // errno of the node's open
-    int claimRefusal = 0;  // errno of the claim
+    int openRefusal = 0;       // errno of the node's open
+    int claimRefusal = 0;      // errno of the claim
+    std::optional<Held> hold;  // the next call of this kind waits
 
     const Endpoint* endpoint(uint8_t address) const { return spec.endpoint(address); }
 };
@@ -135,12 +137,25 @@ class Bus {
     libusb_config_descriptor* newConfig(const DeviceSpec& spec);
     void freeConfig(libusb_config_descriptor* config);
 
+    // Where record's next call of this kind is to be held, waits (lock:
+    // the bus's, unlocked meanwhile) until the test lets it go.
+    void waitIfHeld(std::unique_lock<std::mutex>& lock, DeviceRecord& record, Held call);
+    // The test's side of it.
+    void waitForHeldCall(std::unique_lock<std::mutex>& lock);
+    void letHeldCallGo(std::unique_lock<std::mutex>& lock);
+
     // An open handle of another caller that has interface 0 of the record claimed.
     bool claimedElsewhere(const DeviceRecord& record, const libusb_device_handle& by) const;
     libusb_device_handle* newHandle(libusb_device* device);
 
   private:
     uint8_t nextFreeAddress(uint8_t bus) const;
+    // Held calls, counted: those that began to wait, were let go, and left
+    // their wait.
+    std::condition_variable heldChanged_;
+    int heldCalls_ = 0;
+    int letGo_ = 0;
+    int leftTheirWait_ = 0;
     void queue(libusb_device* device, libusb_hotplug_event event);
 
     DeviceId lastId_ = 0;
@@ -167,5 +182,15 @@ void deliverPendingEvents();
 // A call no real libusb would survive: the message goes to stderr and the
 // process aborts, which fails the test that made it.
 [[noreturn]] void misuse(const char* call, const char* what);
+
+// For the time of a call that handles libusb's events: a misuse when another
+// thread is inside such a call (its own calls may nest).
+class HandlingEvents {
+  public:
+    explicit HandlingEvents(const char* call);
+    ~HandlingEvents();
+    HandlingEvents(const HandlingEvents&) = delete;
+    HandlingEvents& operator=(const HandlingEvents&) = delete;
+};
 
 }  // namespace ksx4::test::scripted_libusb

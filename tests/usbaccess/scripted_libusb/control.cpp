@@ -36,6 +36,21 @@ void refuse(DeviceId device, Step step, int error) {
     (step == Step::Open ? record.openRefusal : record.claimRefusal) = error;
 }
 
+void holdNextCall(DeviceId device, Held call) {
+    std::lock_guard lock(bus().mutex);
+    bus().record(device).hold = call;
+}
+
+void waitForHeldCall() {
+    std::unique_lock lock(bus().mutex);
+    bus().waitForHeldCall(lock);
+}
+
+void letHeldCallGo() {
+    std::unique_lock lock(bus().mutex);
+    bus().letHeldCallGo(lock);
+}
+
 sim::TesterImage& tester(DeviceId device) {
     std::lock_guard lock(bus().mutex);
     DeviceRecord& record = bus().record(device);

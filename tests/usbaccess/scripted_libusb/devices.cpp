@@ -8,6 +8,7 @@
 using ksx4::test::scripted_libusb::bus;
 using ksx4::test::scripted_libusb::DeviceRecord;
 using ksx4::test::scripted_libusb::Endpoint;
+using ksx4::test::scripted_libusb::Held;
 
 namespace {
 
@@ -196,8 +197,9 @@ int libusb_claim_interface(libusb_device_handle* handle, int interfaceNumber) {
 }
 
 int libusb_release_interface(libusb_device_handle* handle, int interfaceNumber) {
-    std::lock_guard lock(bus().mutex);
+    std::unique_lock lock(bus().mutex);
     libusb_device_handle& releasing = bus().handle(handle, "libusb_release_interface");
+    bus().waitIfHeld(lock, *releasing.device->record, Held::Release);
     if (interfaceNumber != 0 || !releasing.claimed) return LIBUSB_ERROR_NOT_FOUND;
     // As libusb: a release the system refuses leaves the interface claimed
     // (until libusb_close).

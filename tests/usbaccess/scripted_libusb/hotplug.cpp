@@ -12,6 +12,7 @@
 #include <algorithm>
 
 using ksx4::test::scripted_libusb::bus;
+using ksx4::test::scripted_libusb::HandlingEvents;
 using ksx4::test::scripted_libusb::HotplugCallback;
 
 namespace {
@@ -58,6 +59,7 @@ void call(std::unique_lock<std::mutex>& lock, libusb_context* context,
 }
 
 int deliverEvents(libusb_context* given) {
+    const HandlingEvents handling("libusb_handle_events");
     std::unique_lock lock(bus().mutex);
     libusb_context* context = &bus().context(given, "libusb_handle_events");
     while (context->alive && !context->events.empty()) {

@@ -7,6 +7,13 @@
 // when its folder comes first on LD_LIBRARY_PATH; tests link it as well and
 // drive it through the functions below (one bus per process). An unknown
 // DeviceId, or a spec whose address is taken, throws std::invalid_argument.
+//
+// It handles libusb's events (in libusb_handle_events* and in the
+// synchronous transfers, which handle them while they wait) on one thread at
+// a time, as the libusb of Debian 12 (1.0.26) needs its callers to: there,
+// two threads handling events at once can read freed memory. A second thread
+// entering one of these calls while another is inside one aborts the
+// process, as other misuse does.
 #include "device_spec.h"
 
 #include <libusb.h>
@@ -82,6 +89,19 @@ void failTransfers(DeviceId device, bool in, Fault fault, int times = 1, int ski
 // _NO_DEVICE (ENODEV), _INVALID_PARAM (EINVAL, with auto-detach),
 // _NOT_FOUND (ENOENT, without) or _OTHER; never a claim with _ACCESS.
 void refuse(DeviceId device, Step step, int error);
+
+// Calls that can be held inside libusb, as a transfer waits for a slow
+// device, so that a test sees what other threads do meanwhile.
+enum class Held { OutTransfer, InTransfer, Release };
+
+// The next such call on the device (a transfer on its OUT or IN endpoints,
+// or libusb_release_interface) waits inside libusb, with the bus unlocked,
+// until letHeldCallGo(). One call is held at a time.
+void holdNextCall(DeviceId device, Held call);
+// Returns once the call waits.
+void waitForHeldCall();
+// Lets the held call go on, and returns once it has left its wait.
+void letHeldCallGo();
 
 // The tester's memories as they are now (writes from the host included);
 // valid until the next reset().

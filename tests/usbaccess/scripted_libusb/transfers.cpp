@@ -72,10 +72,13 @@ int transfer(libusb_device_handle& handle, unsigned char endpoint, bool interrup
 int recordedTransfer(libusb_device_handle* handle, unsigned char endpoint, bool interrupt,
                      unsigned char* data, int length, int* transferred, unsigned timeout,
                      const char* call) {
+    const HandlingEvents handling(call);
     int result = 0;
     {
-        std::lock_guard lock(bus().mutex);
+        std::unique_lock lock(bus().mutex);
         libusb_device_handle& checked = bus().handle(handle, call);
+        const bool in = (endpoint & LIBUSB_ENDPOINT_IN) != 0;
+        bus().waitIfHeld(lock, *checked.device->record, in ? Held::InTransfer : Held::OutTransfer);
         int count = 0;
         result = transfer(checked, endpoint, interrupt, data, length, count);
         if (transferred) *transferred = count;
