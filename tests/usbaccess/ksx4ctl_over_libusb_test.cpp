@@ -44,8 +44,10 @@ TEST(TransferCompare, BothTransfersWroteTheSameWorkbooks) {
     expectSameWorkbooks("simulator", "libusb");
 }
 
-// Without the udev rule the open is refused with EACCES; a program holding
-// the tester makes the claim fail with EBUSY.
+// Without the udev rule the open is refused with EACCES, by a sandbox or a
+// device policy with EPERM; a program holding the tester makes the claim
+// fail with EBUSY, a tester that left with ENODEV, a configuration without
+// interface 0 with EINVAL.
 struct OpenRefusal {
     const char* name;
     bus::Step step;
@@ -72,9 +74,21 @@ INSTANTIATE_TEST_SUITE_P(
     Refusals, OpenRefusedTest,
     ::testing::Values(
         OpenRefusal{"OpenWithoutTheUdevRule", bus::Step::Open, EACCES,
-                    "libusb_open: LIBUSB_ERROR_ACCESS (Access denied (insufficient permissions))"},
+                    "libusb_open: LIBUSB_ERROR_ACCESS (Access denied (insufficient permissions)); "
+                    "no permission to open the tester's device node"},
+        OpenRefusal{"OpenRefusedByADevicePolicy", bus::Step::Open, EPERM,
+                    "libusb_open: LIBUSB_ERROR_IO (Input/Output Error); the system refused the "
+                    "device node other than by its permissions (EPERM: a sandbox, container or "
+                    "device policy), or the tester left"},
         OpenRefusal{"ClaimedByAnotherProgram", bus::Step::Claim, EBUSY,
-                    "libusb_claim_interface(0): LIBUSB_ERROR_BUSY (Resource busy)"}),
+                    "libusb_claim_interface(0): LIBUSB_ERROR_BUSY (Resource busy); another "
+                    "program holds the tester"},
+        OpenRefusal{"TesterLeftBeforeTheClaim", bus::Step::Claim, ENODEV,
+                    "libusb_claim_interface(0): LIBUSB_ERROR_NO_DEVICE (No such device (it may "
+                    "have been disconnected)); the tester left"},
+        OpenRefusal{"NoInterfaceZero", bus::Step::Claim, EINVAL,
+                    "libusb_claim_interface(0): LIBUSB_ERROR_INVALID_PARAM (Invalid parameter); "
+                    "the tester's active configuration has no interface 0"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Verbose, SaysWhenNoOpenFailed) {

@@ -27,8 +27,9 @@ TEST(UsbfsCompare, TheTransferOverUsbfsWroteTheSimulatorsWorkbooks) {
     expectSameWorkbooks("simulator", "usbfs");
 }
 
-// A program holding the tester makes usbfs refuse the claim with EBUSY.
-// usbfs may also refuse a claim with EACCES, which libusb reports as
+// A program holding the tester makes usbfs refuse the claim with EBUSY, a
+// tester that left with ENODEV, a configuration without interface 0 with
+// EINVAL. usbfs may also refuse a claim with EACCES, which libusb reports as
 // LIBUSB_ERROR_OTHER: only the open of the node gives LIBUSB_ERROR_ACCESS
 // (usbfs_path_test: ksx4ctl's thousand attempts to open would overflow
 // umockdev's table of open files, which keeps each failed open).
@@ -54,10 +55,19 @@ TEST_P(RefusedOpen, VerboseNamesTheLibraryAndTheCause) {
 
 INSTANTIATE_TEST_SUITE_P(
     Usbfs, RefusedOpen,
-    ::testing::Values(OpenRefusal{"ClaimedByAnotherProgram", EBUSY,
-                                  "libusb_claim_interface(0): LIBUSB_ERROR_BUSY (Resource busy)"},
-                      OpenRefusal{"ClaimNotPermitted", EACCES,
-                                  "libusb_claim_interface(0): LIBUSB_ERROR_OTHER (Other error)"}),
+    ::testing::Values(
+        OpenRefusal{"ClaimedByAnotherProgram", EBUSY,
+                    "libusb_claim_interface(0): LIBUSB_ERROR_BUSY (Resource busy); another "
+                    "program holds the tester"},
+        OpenRefusal{"TesterLeftBeforeTheClaim", ENODEV,
+                    "libusb_claim_interface(0): LIBUSB_ERROR_NO_DEVICE (No such device (it may "
+                    "have been disconnected)); the tester left"},
+        OpenRefusal{"NoInterfaceZero", EINVAL,
+                    "libusb_claim_interface(0): LIBUSB_ERROR_INVALID_PARAM (Invalid parameter); "
+                    "the tester's active configuration has no interface 0"},
+        OpenRefusal{"ClaimNotPermitted", EACCES,
+                    "libusb_claim_interface(0): LIBUSB_ERROR_OTHER (Other error); the system "
+                    "refused the claim (its own permission check, say)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -196,7 +196,8 @@ TEST_F(UsbfsPath, ANodeNotOursToOpenIsRefusedWithItsReason) {
         ASSERT_EQ(chmod(bed->nodeFile(id).c_str(), 0600), 0) << errno;
         EXPECT_EQ(lastOpenFailure(),
                   "bus 1 device 2 (04d8:ffca): libusb_open: LIBUSB_ERROR_ACCESS "
-                  "(Access denied (insufficient permissions))");
+                  "(Access denied (insufficient permissions)); no permission to open the "
+                  "tester's device node");
         ASSERT_EQ(link.openDevice(0), OPERATION_SUCCESS);
     }
     EXPECT_EQ(serialNumber(link), 4);

@@ -65,6 +65,41 @@ std::string describeError(int libusbError) {
            libusb_strerror(static_cast<libusb_error>(libusbError)) + ")";
 }
 
+// What a refused open or claim means for the tester, after libusb's words,
+// which say too little ("Resource busy") or mislead: an open the system
+// refuses with EPERM shows as an I/O error, a configuration without
+// interface 0 as an invalid parameter.
+const char* meaningOfRefusal(bool claim, int libusbError) {
+    switch (libusbError) {
+        case LIBUSB_ERROR_ACCESS:
+            return claim ? nullptr : "no permission to open the tester's device node";
+        case LIBUSB_ERROR_NO_DEVICE:
+            return "the tester left";
+        case LIBUSB_ERROR_IO:
+            return claim ? nullptr
+                         : "the system refused the device node other than by its permissions "
+                           "(EPERM: a sandbox, container or device policy), or the tester left";
+        case LIBUSB_ERROR_BUSY:
+            return claim ? "another program holds the tester" : nullptr;
+        case LIBUSB_ERROR_INVALID_PARAM:
+            return claim ? "the tester's active configuration has no interface 0" : nullptr;
+        case LIBUSB_ERROR_OTHER:
+            return claim ? "the system refused the claim (its own permission check, say)" : nullptr;
+        default:
+            return nullptr;
+    }
+}
+
+// "libusb_claim_interface(0): LIBUSB_ERROR_BUSY (Resource busy); another
+// program holds the tester".
+std::string describeRefusal(bool claim, int libusbError) {
+    std::string text = std::string(claim ? "libusb_claim_interface(0): " : "libusb_open: ") +
+                       describeError(libusbError);
+    if (const char* meaning = meaningOfRefusal(claim, libusbError))
+        text += std::string("; ") + meaning;
+    return text;
+}
+
 }  // namespace
 
 int64_t monotonicNs() {
@@ -248,14 +283,13 @@ std::shared_ptr<UsbAccess::Device> UsbAccess::deviceFor(libusb_device* device) {
         return existing;
     libusb_device_handle* handle = nullptr;
     if (const int error = libusb_open(device, &handle); error != 0) {
-        lastOpenFailure_ = deviceName(device) + ": libusb_open: " + describeError(error);
+        lastOpenFailure_ = deviceName(device) + ": " + describeRefusal(false, error);
         return nullptr;
     }
     // Detaches a bound kernel driver for the claim and gives it back on release.
     libusb_set_auto_detach_kernel_driver(handle, 1);
     if (const int error = libusb_claim_interface(handle, 0); error != 0) {
-        lastOpenFailure_ =
-            deviceName(device) + ": libusb_claim_interface(0): " + describeError(error);
+        lastOpenFailure_ = deviceName(device) + ": " + describeRefusal(true, error);
         libusb_close(handle);
         return nullptr;
     }

@@ -47,7 +47,8 @@ class UsbAccess {
     Outcome read(void* handle, void* data, uint32_t length, uint32_t* received, uint32_t timeoutMs);
     Outcome close(void* handle);
     // Why the last open failed, in the system's words ("" when none failed):
-    // the device, the step, and libusb's error name and text.
+    // the device, the step, and libusb's error name and text, followed for
+    // a refused open or claim by what that means for the tester.
     std::string lastOpenFailure();
 
   private:
