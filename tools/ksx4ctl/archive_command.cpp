@@ -479,13 +479,7 @@ int trend(archive::Archive& archive, const ArchiveArguments& a, CtlContext& cont
 }  // namespace
 
 int runArchiveCommand(const QStringList& arguments, CtlContext& context) {
-    if (arguments.isEmpty() || isHelp(arguments.front()) || arguments.contains("--help") ||
-        arguments.contains("-h")) {
-        if (arguments.isEmpty())
-            return usageError(context, kArchiveUsage, "archive needs a command");
-        context.out << kArchiveUsage;
-        return kExitDone;
-    }
+    if (arguments.isEmpty()) return usageError(context, kArchiveUsage, "archive needs a command");
     ArchiveArguments a;
     if (const auto problem = parse(arguments, a))
         return usageError(context, kArchiveUsage, *problem);

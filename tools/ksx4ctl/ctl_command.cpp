@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "ctl_support.h"
 
+#include <algorithm>
 #include <array>
 #include <ostream>
 #include <string>
@@ -71,6 +72,18 @@ std::string fullUsage() {
     return usage;
 }
 
+// --help (or -h) anywhere after the command's name, a subcommand's
+// included, gives the command's help, whatever the other arguments hold:
+// it comes before their checks.
+int runCommand(const Command& command, const QStringList& arguments, CtlContext& context) {
+    const QStringList commandArguments = arguments.mid(1);
+    if (std::any_of(commandArguments.begin(), commandArguments.end(), isHelp)) {
+        context.out << command.usage;
+        return kExitDone;
+    }
+    return command.run(commandArguments, context);
+}
+
 }  // namespace
 
 int runKsx4ctl(const QStringList& arguments, CtlContext& context) {
@@ -87,10 +100,10 @@ int runKsx4ctl(const QStringList& arguments, CtlContext& context) {
         return kExitDone;
     }
     for (const Command& command : kCommands) {
-        if (name == QLatin1String(command.name)) return command.run(arguments.mid(1), context);
+        if (name == QLatin1String(command.name)) return runCommand(command, arguments, context);
     }
     for (const Command& command : kUnlistedCommands) {
-        if (name == QLatin1String(command.name)) return command.run(arguments.mid(1), context);
+        if (name == QLatin1String(command.name)) return runCommand(command, arguments, context);
     }
     return usageError(context, fullUsage(), QStringLiteral("unknown command: ") + name);
 }

@@ -108,9 +108,6 @@ int runEngineeringCommand(const QStringList& arguments, CtlContext& context) {
         const QString& argument = arguments[i];
         if (const auto problem = takeCommonOption(arguments, i, options)) {
             if (!problem->isEmpty()) return usageError(context, kEngineeringUsage, *problem);
-        } else if (isHelp(argument)) {
-            context.out << kEngineeringUsage;
-            return kExitDone;
         } else if (function.isEmpty() && argument == QLatin1String("set")) {
             function = argument;
             if (const auto bad = takeSetPairs(arguments, i, pairs)) {

@@ -27,9 +27,6 @@ int runEraseCommand(const QStringList& arguments, CtlContext& context) {
         const QString& argument = arguments[i];
         if (const auto problem = takeCommonOption(arguments, i, options)) {
             if (!problem->isEmpty()) return usageError(context, kEraseUsage, *problem);
-        } else if (isHelp(argument)) {
-            context.out << kEraseUsage;
-            return kExitDone;
         } else {
             return usageError(context, kEraseUsage,
                               QStringLiteral("unexpected argument: ") + argument);

@@ -37,9 +37,6 @@ int runFirmwareCommand(const QStringList& arguments, CtlContext& context) {
         const QString& argument = arguments[i];
         if (const auto problem = takeCommonOption(arguments, i, options)) {
             if (!problem->isEmpty()) return usageError(context, kFirmwareUsage, *problem);
-        } else if (isHelp(argument)) {
-            context.out << kFirmwareUsage;
-            return kExitDone;
         } else if (argument.startsWith(QLatin1String("--")) || argument.isEmpty() ||
                    !options.openFile.isEmpty()) {
             return usageError(context, kFirmwareUsage,

@@ -34,9 +34,6 @@ std::optional<int> parseSettingsArguments(const QStringList& arguments, CtlConte
             }
         } else if (argument == QLatin1String("--defaults")) {
             parsed.defaults = true;
-        } else if (isHelp(argument)) {
-            context.out << usage;
-            return kExitDone;
         } else {
             return usageError(context, usage, QStringLiteral("unexpected argument: ") + argument);
         }

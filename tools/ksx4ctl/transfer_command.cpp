@@ -62,9 +62,6 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
             archiveOption = arguments[++i];
         } else if (argument == QLatin1String("--pdf")) {
             transfer.alsoSavePdf = true;
-        } else if (isHelp(argument)) {
-            context.out << kTransferUsage;
-            return kExitDone;
         } else {
             return usageError(context, kTransferUsage,
                               QStringLiteral("unexpected argument: ") + argument);

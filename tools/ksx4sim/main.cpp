@@ -1,7 +1,9 @@
 // ksx4sim: create, inspect and run programs against simulated testers.
 #include "commands.h"
 
+#include <algorithm>
 #include <iostream>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -13,7 +15,8 @@ void printUsage(std::ostream& out) {
     out << "Usage: ksx4sim init DIR [OPTION...]\n"
            "  or:  ksx4sim show DIR\n"
            "  or:  ksx4sim run DIR -- COMMAND [ARG...]\n"
-           "  or:  ksx4sim --help | --version\n"
+           "  or:  ksx4sim [init|show|run] --help\n"
+           "  or:  ksx4sim --version\n"
            "Creates simulated KSX-4 testers, describes them and runs programs against them.\n"
            "\n"
            "  init DIR  write a simulated tester with stored reports into DIR/1\n"
@@ -31,6 +34,21 @@ void printUsage(std::ostream& out) {
            "  --force         overwrite a tester already in DIR/1\n";
 }
 
+bool isHelp(std::string_view argument) {
+    return argument == "--help" || argument == "-h";
+}
+
+// --help (or -h) after a command's name gives the help, whatever the other
+// arguments hold. Those of run count up to its "--" only: after it they are
+// the started command's own.
+bool asksForHelp(std::string_view command, std::span<char* const> args) {
+    const auto own = command == "run"
+                         ? std::find_if(args.begin(), args.end(),
+                                        [](const char* a) { return a == std::string_view("--"); })
+                         : args.end();
+    return std::any_of(args.begin(), own, [](const char* a) { return isHelp(a); });
+}
+
 }  // namespace
 
 int usage(std::string_view problem) {
@@ -45,11 +63,17 @@ int main(int argc, char** argv) {
     using namespace ksx4::sim;
     if (argc < 2) return usage("");
     const std::string_view command = argv[1];
-    if (command == "run") return runCommand({argv + 2, static_cast<size_t>(argc - 2)}, argv[0]);
+    const std::span<char* const> after(argv + 2, static_cast<size_t>(argc - 2));
+    if ((command == "init" || command == "show" || command == "run") &&
+        asksForHelp(command, after)) {
+        printUsage(std::cout);
+        return kExitDone;
+    }
+    if (command == "run") return runCommand(after, argv[0]);
     const std::vector<std::string_view> args(argv + 2, argv + argc);
     if (command == "init") return initCommand(args);
     if (command == "show") return showCommand(args);
-    if (command == "--help" || command == "-h" || command == "help") {
+    if (isHelp(command) || command == "help") {
         printUsage(std::cout);
         return kExitDone;
     }
