@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -109,6 +110,16 @@ QString connectionValue(const QString& value) {
     return u'\'' + quoted + u'\'';
 }
 
+// What the server or libpq said, on one line: without the SQLSTATE Qt adds
+// in parentheses and Qt's own words for the step that failed.
+QString postgresText(const QSqlError& error) {
+    QString text = error.databaseText();
+    static const QRegularExpression code(QStringLiteral("\\(\\w*\\)\\s*$"));
+    text.remove(code);
+    text = text.simplified();
+    return text.isEmpty() ? error.driverText() : text;
+}
+
 // The first line of a server's message, without its severity.
 QString serverMessage(const QSqlError& error) {
     QString text = error.databaseText().section(u'\n', 0, 0).trimmed();
@@ -201,7 +212,7 @@ class Archive::Connection {
             failure = error(QStringLiteral("the server did not answer in time (%1)")
                                 .arg(serverMessage(sqlError)));
         } else {
-            failure = error(sqlError.text());
+            failure = error(postgresText(sqlError));
         }
         // libpq's own failures (the connection) carry no SQLSTATE.
         if (code.isEmpty() || code.startsWith(QLatin1String("08")) ||
@@ -250,7 +261,8 @@ class Archive::Connection {
         if (!db.open()) {
             const QSqlError failure = db.lastError();
             db = QSqlDatabase();
-            return error(sqlite() ? sqliteFailureText(failure, location_.path) : failure.text());
+            return error(sqlite() ? sqliteFailureText(failure, location_.path)
+                                  : postgresText(failure));
         }
         return sqlite() ? setUpSqlite() : setUpPostgres();
     }
