@@ -343,6 +343,33 @@ TEST(ArchiveUnusableTest, SqliteFilesThatAreNoArchiveGiveAClearReason) {
     }
 }
 
+// Rows are read as they are listed: a failure among them (here a damaged
+// report's row; on a server also a time-out or a lost connection) is the
+// listing's failure, not a shorter list.
+TEST(ArchiveUnusableTest, AFailureAmongTheRowsIsAnErrorNotAShortList) {
+    QTemporaryDir folder;
+    ArchiveLocation location;
+    location.engine = Engine::Sqlite;
+    location.path = folder.filePath(QStringLiteral("archive.sqlite"));
+    {
+        const auto archive = openArchive(location);
+        for (int slot = 1; slot <= 4; ++slot) {
+            take(archive->store(sampleReport(1001, slot, QStringLiteral("A"),
+                                             QStringLiteral("2025-01-0%1T10:00:00").arg(slot), slot,
+                                             QStringLiteral("OK"))));
+        }
+    }
+    ASSERT_TRUE(execDirectly(location, "ALTER TABLE report RENAME TO report_rows"));
+    ASSERT_TRUE(execDirectly(
+        location,
+        "CREATE VIEW report AS SELECT id, tester_serial, tester_kind, slot, location, "
+        "report_name, search_key, saved, transferred_ms, utc_offset, report_time, devices, "
+        "json(CASE WHEN slot = 3 THEN 'damaged' ELSE '\"OK\"' END) ->> '$' AS verdict, "
+        "workbook_path, workbook_sha256 FROM report_rows"));
+    const auto archive = openArchive(location, Archive::Access::ReadOnly);
+    EXPECT_THAT(failureOf(archive->list({})).toStdString(), HasSubstr("malformed JSON"));
+}
+
 // Nor is the rest of the message changed where it happens to hold the
 // password's text: it would tell the password.
 TEST(ArchiveUnusableTest, APostgresPasswordNeverShows) {
