@@ -214,9 +214,11 @@ class Archive::Connection {
         } else {
             failure = error(postgresText(sqlError));
         }
-        // libpq's own failures (the connection) carry no SQLSTATE.
-        if (code.isEmpty() || code.startsWith(QLatin1String("08")) ||
-            code.startsWith(QLatin1String("57P")) || !db().isOpen()) {
+        // libpq's own failures (the connection) carry no SQLSTATE; the
+        // server ends a session with these.
+        const bool ended = code.startsWith(QLatin1String("08")) ||
+                           code.startsWith(QLatin1String("57P")) || code == QLatin1String("25P03");
+        if ((sqlError.isValid() && (code.isEmpty() || ended)) || !db().isOpen()) {
             lost_ = failure;
             drop();
         }
@@ -328,7 +330,6 @@ class Archive::Connection {
         }();
         if (reason) {
             rollback();
-            if (lost_) return lost_;
             return error(*reason);
         }
         schemaVersion_ = kSchemaVersion;
