@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the README's screenshots of the archive window, a report page and a
+# Takes the user guide's screenshots of the archive window, a report page and a
 # trend chart under Xvfb, from reports the simulated tester transfers into a
 # fresh archive: six transfers of the sample tester with other measurements
 # each (its locations such as "Tank Farm North" six times over).

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <limits>
 #include <thread>
 
 namespace ksx4::archive {
@@ -40,6 +41,8 @@ constexpr int kMigrationTimeoutFactor = 10;
 constexpr std::size_t kValuesPerInsert = 128;
 // Serialises schema creation between PostgreSQL clients.
 constexpr int kSchemaLockKey = 0x4b535834;
+// With a report's id, serialises keeping another copy of it.
+constexpr int kReportLockKey = 0x4b535835;
 
 QString nextConnectionName() {
     static std::atomic<int> counter{0};
@@ -88,6 +91,50 @@ bool readShownTexts(const QString& stored, std::vector<JudgedValue>& values) {
     return true;
 }
 
+// The judging of the values, one [limit, judgement] pair per value in row
+// order: what an earlier copy of a report keeps beside its shown texts.
+QString judgedPairs(const std::vector<JudgedValue>& values) {
+    QJsonArray pairs;
+    for (const JudgedValue& v : values) {
+        pairs.append(QJsonArray{v.limit ? QJsonValue(static_cast<qint64>(*v.limit)) : QJsonValue(),
+                                v.judgement});
+    }
+    return QString::fromUtf8(QJsonDocument(pairs).toJson(QJsonDocument::Compact));
+}
+// Fills in the values' limits and judgements; false when the stored pairs
+// are not one [number or null, string] pair per value.
+bool readJudgedPairs(const QString& stored, std::vector<JudgedValue>& values) {
+    const QJsonDocument document = QJsonDocument::fromJson(stored.toUtf8());
+    const QJsonArray pairs = document.array();
+    if (!document.isArray() || pairs.size() != static_cast<qsizetype>(values.size())) return false;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const QJsonArray pair = pairs[static_cast<qsizetype>(i)].toArray();
+        if (pair.size() != 2 || !(pair[0].isNull() || pair[0].isDouble()) || !pair[1].isString())
+            return false;
+        values[i].limit =
+            pair[0].isNull() ? std::nullopt : std::optional<int64_t>(pair[0].toInteger());
+        values[i].judgement = pair[1].toString();
+    }
+    return true;
+}
+
+// Whether next shows the report as kept already does: the same report name
+// and every value judged against the same limit alike. Only the names and
+// limits in the tester's EEPROM can change between two transfers of the
+// same slot bytes; a change elsewhere there (calibration, another slot's
+// name) leaves the workbook as it was.
+bool judgedAlike(const ArchivedReport& kept, const ArchivedReport& next) {
+    if (kept.summary.reportName != next.summary.reportName ||
+        kept.values.size() != next.values.size())
+        return false;
+    for (std::size_t i = 0; i < kept.values.size(); ++i) {
+        const JudgedValue& a = kept.values[i];
+        const JudgedValue& b = next.values[i];
+        if (a.limit != b.limit || a.judgement != b.judgement) return false;
+    }
+    return true;
+}
+
 // "tank" finds "Tank 3" and "TANK": the key folds case; a pattern's own %, _
 // and \ are matched as themselves.
 QString searchKey(const QString& location, const QString& reportName) {
@@ -125,6 +172,32 @@ QString serverMessage(const QSqlError& error) {
     QString text = error.databaseText().section(u'\n', 0, 0).trimmed();
     const qsizetype colon = text.indexOf(QLatin1String(":  "));
     return colon > 0 ? text.mid(colon + 3) : text;
+}
+
+// An earlier copy's own facts, read over the newest copy by applyCopy.
+const char* const kCopyColumns =
+    "copy_number, slot, firmware_marker, transferred_ms, utc_offset, report_name, verdict, "
+    "workbook_path, workbook_sha256, locale_name, program_version, eeprom_bytes, shown_texts, "
+    "judged";
+
+// Turns report (its newest copy) into the copy query's row shows; false
+// when the row's texts or judging do not fit the values.
+bool applyCopy(const QSqlQuery& row, ArchivedReport& report) {
+    ReportSummary& s = report.summary;
+    report.copy = row.value(0).toInt();
+    s.slot = row.value(1).toInt();
+    report.firmwareMarker = row.value(2).toInt();
+    s.transferredMs = row.value(3).toLongLong();
+    s.utcOffsetSeconds = row.value(4).toInt();
+    s.reportName = row.value(5).toString();
+    s.verdict = row.value(6).toString();
+    s.workbookPath = row.value(7).toString();
+    s.workbookSha256 = row.value(8).toString();
+    report.localeName = row.value(9).toString();
+    report.programVersion = row.value(10).toString();
+    report.eepromBytes = row.value(11).toByteArray();
+    return readShownTexts(row.value(12).toString(), report.values) &&
+           readJudgedPairs(row.value(13).toString(), report.values);
 }
 
 const char* const kSummaryColumns =
@@ -290,6 +363,41 @@ class Archive::Connection {
             return;
         }
         exec(QStringLiteral("ROLLBACK"));
+    }
+
+    // The report's value rows, in order.
+    std::optional<ArchiveError> insertValues(int64_t id, const std::vector<JudgedValue>& values) {
+        // A server across a network answers each statement after a round
+        // trip: many rows to a statement there. SQLite runs one prepared row
+        // fastest.
+        const std::size_t perInsert = sqlite() ? 1 : kValuesPerInsert;
+        QSqlQuery insert(db());
+        std::size_t preparedRows = 0;
+        for (std::size_t first = 0; first < values.size(); first += perInsert) {
+            const std::size_t count = std::min(perInsert, values.size() - first);
+            if (count != preparedRows) {
+                const QStringList rows(static_cast<qsizetype>(count),
+                                       QStringLiteral("(?, ?, ?, ?, ?, ?, ?)"));
+                if (!insert.prepare(
+                        QStringLiteral("INSERT INTO judged_value (report_id, value, limit_value, "
+                                       "position, device, measure, judgement) VALUES ") +
+                        rows.join(QStringLiteral(", "))))
+                    return error(insert.lastError());
+                preparedRows = count;
+            }
+            int parameter = 0;
+            for (std::size_t i = first; i < first + count; ++i) {
+                const JudgedValue& v = values[i];
+                for (const QVariant& bound :
+                     {QVariant(static_cast<qlonglong>(id)), optionalValue(v.value),
+                      optionalValue(v.limit), QVariant(static_cast<int>(i + 1)),
+                      optionalValue(v.device), text(v.measure), text(v.judgement)}) {
+                    insert.bindValue(parameter++, bound);
+                }
+            }
+            if (!insert.exec()) return error(insert.lastError());
+        }
+        return std::nullopt;
     }
 
     std::optional<ArchiveError> migrate() {
@@ -478,8 +586,29 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
         if (!existing.exec() || !existing.next()) return fail(existing);
         const int64_t id = existing.value(0).toLongLong();
         existing.finish();
-        c.rollback();
-        return StoreResult{StoreOutcome::AlreadyKept, id};
+        if (!c.sqlite()) {
+            // Two transfers of a changed report at once keep one new copy:
+            // the second waits here, then finds it kept. An advisory lock
+            // (not FOR UPDATE), so that a member who may only add reports
+            // is still told that one is there already.
+            QSqlQuery lock(c.db());
+            if (!lock.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(?, ?)")))
+                return fail(lock);
+            lock.addBindValue(kReportLockKey);
+            lock.addBindValue(static_cast<int>(id % std::numeric_limits<int>::max()));
+            if (!lock.exec()) return fail(lock);
+        }
+        Result<StoreResult> again = storeAgain(id, report);
+        if (std::holds_alternative<ArchiveError>(again) ||
+            std::get<StoreResult>(again).outcome == StoreOutcome::AlreadyKept) {
+            c.rollback();
+            return again;
+        }
+        if (auto failure = c.commit()) {
+            c.rollback();
+            return *failure;
+        }
+        return again;
     }
     const int64_t id = insert.value(0).toLongLong();
     insert.finish();
@@ -494,42 +623,90 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
     source.addBindValue(report.eepromBytes);
     source.addBindValue(shownTexts(report.values));
     if (!source.exec()) return fail(source);
-
-    // A server across a network answers each statement after a round trip:
-    // many rows to a statement there. SQLite runs one prepared row fastest.
-    const auto& values = report.values;
-    const std::size_t perInsert = c.sqlite() ? 1 : kValuesPerInsert;
-    QSqlQuery insertValues(c.db());
-    std::size_t preparedRows = 0;
-    for (std::size_t first = 0; first < values.size(); first += perInsert) {
-        const std::size_t count = std::min(perInsert, values.size() - first);
-        if (count != preparedRows) {
-            const QStringList rows(static_cast<qsizetype>(count),
-                                   QStringLiteral("(?, ?, ?, ?, ?, ?, ?)"));
-            if (!insertValues.prepare(
-                    QStringLiteral("INSERT INTO judged_value (report_id, value, limit_value, "
-                                   "position, device, measure, judgement) VALUES ") +
-                    rows.join(QStringLiteral(", "))))
-                return fail(insertValues);
-            preparedRows = count;
-        }
-        int parameter = 0;
-        for (std::size_t i = first; i < first + count; ++i) {
-            const JudgedValue& v = values[i];
-            for (const QVariant& bound :
-                 {QVariant(static_cast<qlonglong>(id)), optionalValue(v.value),
-                  optionalValue(v.limit), QVariant(static_cast<int>(i + 1)),
-                  optionalValue(v.device), text(v.measure), text(v.judgement)}) {
-                insertValues.bindValue(parameter++, bound);
-            }
-        }
-        if (!insertValues.exec()) return fail(insertValues);
+    if (auto failure = c.insertValues(id, report.values)) {
+        c.rollback();
+        return *failure;
     }
     if (auto failure = c.commit()) {
         c.rollback();
         return *failure;
     }
     return StoreResult{StoreOutcome::Stored, id};
+}
+
+Result<StoreResult> Archive::storeAgain(int64_t id, const ArchivedReport& report) {
+    Connection& c = *connection_;
+    const auto read = this->report(id);
+    if (const auto* failure = std::get_if<ArchiveError>(&read)) return *failure;
+    const std::optional<ArchivedReport>& kept = std::get<std::optional<ArchivedReport>>(read);
+    if (!kept) return c.error(QStringLiteral("report %1 has no source bytes").arg(id));
+    if (judgedAlike(*kept, report)) return StoreResult{StoreOutcome::AlreadyKept, id, kept->copy};
+
+    // A team member may have been granted the right to add reports only.
+    auto failed = [&c, id](const QSqlQuery& query) {
+        constexpr QLatin1String kInsufficientPrivilege("42501");
+        if (c.sqlite() || query.lastError().nativeErrorCode() != kInsufficientPrivilege)
+            return c.error(query.lastError());
+        return c.error(
+            QStringLiteral("report %1 is there already with other limits or another report "
+                           "name; keeping this transfer's copy too needs the right to update "
+                           "and delete in the archive's tables, which this user lacks (the "
+                           "tables' owner can grant it): %2")
+                .arg(id)
+                .arg(query.lastError().databaseText()));
+    };
+
+    // The kept copy moves aside; the report's own rows take this one.
+    const ReportSummary& k = kept->summary;
+    QSqlQuery aside(c.db());
+    if (!aside.prepare(QStringLiteral("INSERT INTO report_copy (report_id, %1) VALUES "
+                                      "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                           .arg(QLatin1String(kCopyColumns))))
+        return failed(aside);
+    for (const QVariant& value :
+         {QVariant(static_cast<qlonglong>(id)), QVariant(kept->copy), QVariant(k.slot),
+          QVariant(kept->firmwareMarker), QVariant(static_cast<qlonglong>(k.transferredMs)),
+          QVariant(k.utcOffsetSeconds), text(k.reportName), text(k.verdict), text(k.workbookPath),
+          text(k.workbookSha256), text(kept->localeName), text(kept->programVersion),
+          QVariant(kept->eepromBytes), QVariant(shownTexts(kept->values)),
+          QVariant(judgedPairs(kept->values))}) {
+        aside.addBindValue(value);
+    }
+    if (!aside.exec()) return failed(aside);
+
+    const ReportSummary& s = report.summary;
+    QSqlQuery update(c.db());
+    if (!update.prepare(
+            QStringLiteral("UPDATE report SET slot = ?, firmware_marker = ?, report_name = ?, "
+                           "search_key = ?, transferred_ms = ?, utc_offset = ?, report_time = ?, "
+                           "verdict = ?, workbook_path = ?, workbook_sha256 = ?, locale_name = ?, "
+                           "program_version = ? WHERE id = ?")))
+        return failed(update);
+    for (const QVariant& value :
+         {QVariant(s.slot), QVariant(report.firmwareMarker), text(s.reportName),
+          text(searchKey(k.location, s.reportName)),
+          QVariant(static_cast<qlonglong>(s.transferredMs)), QVariant(s.utcOffsetSeconds),
+          text(s.reportTime()), text(s.verdict), text(s.workbookPath), text(s.workbookSha256),
+          text(report.localeName), text(report.programVersion),
+          QVariant(static_cast<qlonglong>(id))}) {
+        update.addBindValue(value);
+    }
+    if (!update.exec()) return failed(update);
+    QSqlQuery source(c.db());
+    if (!source.prepare(QStringLiteral(
+            "UPDATE report_source SET eeprom_bytes = ?, shown_texts = ? WHERE report_id = ?")))
+        return failed(source);
+    source.addBindValue(report.eepromBytes);
+    source.addBindValue(shownTexts(report.values));
+    source.addBindValue(static_cast<qlonglong>(id));
+    if (!source.exec()) return failed(source);
+    QSqlQuery values(c.db());
+    if (!values.prepare(QStringLiteral("DELETE FROM judged_value WHERE report_id = ?")))
+        return failed(values);
+    values.addBindValue(static_cast<qlonglong>(id));
+    if (!values.exec()) return failed(values);
+    if (auto failure = c.insertValues(id, report.values)) return *failure;
+    return StoreResult{StoreOutcome::KeptAgain, id, kept->copy + 1};
 }
 
 Result<std::vector<ReportSummary>> Archive::list(const ListFilter& filter) {
@@ -632,12 +809,56 @@ Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
         report.values.push_back(std::move(v));
     }
     if (values.lastError().isValid()) return c.error(values.lastError());
+    values.finish();
     if (!textsInRows && !readShownTexts(shown, report.values)) {
         return c.error(
             QStringLiteral("report %1 is damaged (its shown texts do not match its values)")
                 .arg(id));
     }
+
+    // Before version 3 every report had one copy.
+    if (c.schemaVersion() >= 3) {
+        QSqlQuery earlier(c.db());
+        if (!earlier.prepare(
+                QStringLiteral("SELECT COUNT(*) FROM report_copy WHERE report_id = ?")))
+            return c.error(earlier.lastError());
+        earlier.addBindValue(static_cast<qlonglong>(id));
+        if (!earlier.exec() || !earlier.next()) return c.error(earlier.lastError());
+        report.copy = report.copyCount = earlier.value(0).toInt() + 1;
+    }
     return std::optional<ArchivedReport>(std::move(report));
+}
+
+Result<std::vector<ArchivedReport>> Archive::copies(int64_t id) {
+    Connection& c = *connection_;
+    auto newest = report(id);
+    if (const auto* failure = std::get_if<ArchiveError>(&newest)) return *failure;
+    std::optional<ArchivedReport>& shown = std::get<std::optional<ArchivedReport>>(newest);
+    std::vector<ArchivedReport> all;
+    if (!shown) return all;
+    if (shown->copyCount > 1) {
+        QSqlQuery rows(c.db());
+        rows.setForwardOnly(true);
+        if (!rows.prepare(QStringLiteral("SELECT %1 FROM report_copy WHERE report_id = ? "
+                                         "ORDER BY copy_number")
+                              .arg(QLatin1String(kCopyColumns))))
+            return c.error(rows.lastError());
+        rows.addBindValue(static_cast<qlonglong>(id));
+        if (!rows.exec()) return c.error(rows.lastError());
+        while (rows.next()) {
+            ArchivedReport copy = *shown;
+            if (!applyCopy(rows, copy)) {
+                return c.error(
+                    QStringLiteral("report %1 is damaged (its copy %2 does not match its values)")
+                        .arg(id)
+                        .arg(rows.value(0).toInt()));
+            }
+            all.push_back(std::move(copy));
+        }
+        if (rows.lastError().isValid()) return c.error(rows.lastError());
+    }
+    all.push_back(std::move(*shown));
+    return all;
 }
 
 Result<std::vector<TrendPoint>> Archive::trend(const TrendQuery& trendQuery) {

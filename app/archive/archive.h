@@ -29,7 +29,7 @@
 namespace ksx4::archive {
 
 // The schema version this program writes; it reads every version from 1.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 // How long one PostgreSQL statement may run before it fails, and half of it
 // how long it may wait for a lock another connection holds (a schema
@@ -46,14 +46,25 @@ struct ArchiveError {
 template <class T>
 using Result = std::variant<T, ArchiveError>;
 
+// A report is one measurement: one tester's 256 slot bytes, kept once. A
+// transfer of it after its report name or limits changed in the tester (the
+// erase had not reached it) wrote another workbook, judged against the new
+// limits: that transfer's copy is kept too, and becomes the one the archive
+// shows (listings, trends, searches and report()), matching the newest
+// workbook; copies() gives every copy, so that each workbook can be made
+// again.
 enum class StoreOutcome {
-    Stored,      // the report and its values are in the archive
-    AlreadyKept  // the same tester's same 256 slot bytes were already there
+    Stored,       // the report and its values are in the archive
+    AlreadyKept,  // the same tester's same 256 slot bytes were already there,
+                  // with the same report name and judged the same
+    KeptAgain     // already there with another name or other limits: this
+                  // transfer's copy is kept as the report's newest
 };
 
 struct StoreResult {
     StoreOutcome outcome;
-    int64_t id;  // the report's id in the archive
+    int64_t id;    // the report's id in the archive
+    int copy = 1;  // the copy that the archive now shows, 1 the first
 };
 
 struct ListFilter {
@@ -118,8 +129,12 @@ class Archive {
     // time order. Verdicts sort OK, WARN, BAD; locations in any case.
     Result<std::vector<ReportSummary>> list(const ListFilter& filter, const ListOrder& order,
                                             const ListPage& page);
-    // nullopt when no report has that id.
+    // The report as the archive shows it (its newest copy); nullopt when
+    // no report has that id.
     Result<std::optional<ArchivedReport>> report(int64_t id);
+    // Every copy of the report, oldest (copy 1) first, the last the one
+    // report(id) gives; empty when no report has that id.
+    Result<std::vector<ArchivedReport>> copies(int64_t id);
     // Oldest first, as list sorts.
     Result<std::vector<TrendPoint>> trend(const TrendQuery& query);
 
@@ -131,6 +146,9 @@ class Archive {
   private:
     class Connection;
     Archive(ArchiveLocation location, std::unique_ptr<Connection> connection);
+    // Inside store's transaction, for a report already there with that id:
+    // AlreadyKept, or KeptAgain with this transfer's copy written.
+    Result<StoreResult> storeAgain(int64_t id, const ArchivedReport& report);
 
     ArchiveLocation location_;
     std::unique_ptr<Connection> connection_;

@@ -122,6 +122,33 @@ const std::vector<Migration>& migrations() {
               "CREATE INDEX judged_value_by_measure ON judged_value (measure, device{include}"
               "value, limit_value, judgement, report_id)"},
          }},
+        // The earlier copies of a report that was transferred again with
+        // another name or other limits: what each such transfer wrote, so
+        // that its workbook can be made again. The report's own rows hold
+        // the newest copy, which searches and trends read.
+        {3,
+         {
+             {For::Both,
+              "CREATE TABLE report_copy ("
+              " report_id BIGINT NOT NULL REFERENCES report (id) ON DELETE CASCADE,"
+              " copy_number INTEGER NOT NULL,"
+              " slot INTEGER NOT NULL,"
+              " firmware_marker INTEGER NOT NULL,"
+              " transferred_ms BIGINT NOT NULL,"
+              " utc_offset INTEGER NOT NULL,"
+              " report_name {text} NOT NULL,"
+              " verdict {text} NOT NULL,"
+              " workbook_path {text} NOT NULL,"
+              " workbook_sha256 {text} NOT NULL,"
+              " locale_name {text} NOT NULL,"
+              " program_version {text} NOT NULL,"
+              " eeprom_bytes {bytes} NOT NULL,"
+              // As report_source's; the judged as one JSON array of
+              // [limit, judgement] pairs in row order.
+              " shown_texts {text} NOT NULL,"
+              " judged {text} NOT NULL,"
+              " PRIMARY KEY (report_id, copy_number))"},
+         }},
     };
     return all;
 }

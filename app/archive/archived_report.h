@@ -56,6 +56,11 @@ struct ArchivedReport {
     QString localeName;      // the number and date formats the workbook used
     QString programVersion;  // the program that wrote the workbook
     std::vector<JudgedValue> values;
+    // Which copy this is: 1 the first transfer's, counting up with each
+    // later transfer that showed the report with another name or other
+    // limits; and how many copies the archive keeps of it.
+    int copy = 1;
+    int copyCount = 1;
 };
 
 inline constexpr int kSourceBytes = 256;

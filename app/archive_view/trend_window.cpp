@@ -2,6 +2,7 @@
 
 #include "archive_view/archive_handlers.h"
 #include "archive_view/judgement_colours.h"
+#include "core/counted_text.h"
 #include "core/operation_runner.h"
 
 #include <QChart>
@@ -153,10 +154,11 @@ TrendWindow::TrendWindow(ProgramState& state, OperationRunner& runner, QWidget* 
 void TrendWindow::setTrend(const QString& location, std::vector<TrendChart> charts) {
     setWindowTitle(QStringLiteral("Trend of %1").arg(location));
     const std::size_t reports = charts.empty() ? 0 : charts.front().points.size();
-    heading_->setText(QStringLiteral("<b>%1</b>: %2 reports whose location or report name holds "
-                                     "this text, oldest first")
-                          .arg(location.toHtmlEscaped())
-                          .arg(reports));
+    heading_->setText(QStringLiteral("<b>%1</b>: %2 whose location or report name holds this "
+                                     "text, oldest first")
+                          .arg(location.toHtmlEscaped(),
+                               countedText(static_cast<long long>(reports), QLatin1String("report"),
+                                           QLatin1String("reports"))));
     buttons_.clear();
     views_.clear();
     titles_.clear();

@@ -1,6 +1,9 @@
 #include "report/report_copies.h"
 
+#include "core/counted_text.h"
 #include "core/operator.h"
+
+#include <QStringList>
 
 namespace ksx4 {
 
@@ -29,10 +32,16 @@ void ReportCopies::keep(Operator& ui, const archive::ArchivedReport& report) {
         failure_ = error->reason;
         return;
     }
-    if (std::get<archive::StoreResult>(stored).outcome == archive::StoreOutcome::Stored) {
-        ++stored_;
-    } else {
-        ++alreadyKept_;
+    switch (std::get<archive::StoreResult>(stored).outcome) {
+        case archive::StoreOutcome::Stored:
+            ++stored_;
+            break;
+        case archive::StoreOutcome::AlreadyKept:
+            ++alreadyKept_;
+            break;
+        case archive::StoreOutcome::KeptAgain:
+            ++keptAgain_;
+            break;
     }
 }
 
@@ -49,11 +58,17 @@ void ReportCopies::tellOutcome(Operator& ui) const {
 }
 
 std::optional<QString> ReportCopies::archivedLine() const {
-    const int archived = stored_ + alreadyKept_;
+    const int archived = stored_ + alreadyKept_ + keptAgain_;
     if (failure_ || archived == 0) return std::nullopt;
     QString line =
-        QStringLiteral("Archived %1 reports in %2").arg(archived).arg(location_.displayText());
-    if (alreadyKept_ > 0) line += QStringLiteral(" (%1 already there)").arg(alreadyKept_);
+        QStringLiteral("Archived %1 in %2")
+            .arg(countedText(archived, QLatin1String("report"), QLatin1String("reports")),
+                 location_.displayText());
+    QStringList notes;
+    if (alreadyKept_ > 0) notes << QStringLiteral("%1 already there").arg(alreadyKept_);
+    if (keptAgain_ > 0)
+        notes << QStringLiteral("%1 kept again with changed limits or names").arg(keptAgain_);
+    if (!notes.isEmpty()) line += QStringLiteral(" (%1)").arg(notes.join(QStringLiteral(", ")));
     return line;
 }
 

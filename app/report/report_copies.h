@@ -42,17 +42,22 @@ class ReportCopies {
     // keeps the transfer's own closing text).
     void tellOutcome(Operator& ui) const;
     // "Archived N reports in LOCATION" when every report given to keep is
-    // in the archive and there was one; else nullopt.
+    // in the archive and there was one, with how many of them were there
+    // already ("7 already there") and how many were there with other
+    // limits or names and so kept again ("1 kept again with changed limits
+    // or names"); else nullopt.
     std::optional<QString> archivedLine() const;
 
     int storedCount() const { return stored_; }
     int alreadyKeptCount() const { return alreadyKept_; }
+    int keptAgainCount() const { return keptAgain_; }
 
   private:
     archive::ArchiveLocation location_;
     std::optional<QString> failure_;
     int stored_ = 0;
     int alreadyKept_ = 0;
+    int keptAgain_ = 0;
 };
 
 }  // namespace ksx4

@@ -221,6 +221,27 @@ void BM_Store32DeviceReport(benchmark::State& state, Engine engine) {
     }
 }
 
+// A report transferred again: the same (already there), or each time with
+// another voltage limit, so that every transfer keeps a copy of its own.
+void BM_StoreAgain32DeviceReport(benchmark::State& state, Engine engine, bool otherLimits) {
+    const auto location = freshArchive(engine, QStringLiteral("again"));
+    skipUnless(state, location.has_value(), "engine not available");
+    if (!location) return;
+    auto archive = openOrNull(*location);
+    ArchivedReport report = report32(1);
+    archive->store(report);
+    const StoreOutcome expected = otherLimits ? StoreOutcome::KeptAgain : StoreOutcome::AlreadyKept;
+    for (auto _ : state) {
+        if (otherLimits) report.values[0].limit = *report.values[0].limit + 1;
+        auto stored = archive->store(report);
+        if (!std::holds_alternative<StoreResult>(stored) ||
+            std::get<StoreResult>(stored).outcome != expected) {
+            state.SkipWithError("store failed");
+            break;
+        }
+    }
+}
+
 void BM_ListByLocation(benchmark::State& state, Engine engine) {
     const int reports = 100'000;
     const auto location = freshArchive(engine, QStringLiteral("list100k"));
@@ -309,6 +330,14 @@ void BM_SizePerReport(benchmark::State& state, Engine engine) {
 
 BENCHMARK_CAPTURE(BM_Store32DeviceReport, sqlite, Engine::Sqlite)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Store32DeviceReport, postgres, Engine::Postgres)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_StoreAgain32DeviceReport, sqlite_same, Engine::Sqlite, false)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_StoreAgain32DeviceReport, postgres_same, Engine::Postgres, false)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_StoreAgain32DeviceReport, sqlite_other_limits, Engine::Sqlite, true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_StoreAgain32DeviceReport, postgres_other_limits, Engine::Postgres, true)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ListByLocation, sqlite, Engine::Sqlite)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ListByLocation, postgres, Engine::Postgres)->Unit(benchmark::kMillisecond);

@@ -4,8 +4,11 @@
 #include "archive/archive.h"
 #include "archive_engines.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -94,9 +97,11 @@ void storeAsVersion1(const ArchiveLocation& location, const ArchivedReport& r) {
         "INSERT INTO report (tester_serial, tester_kind, firmware_marker, slot, slot_sha256, "
         "location, report_name, search_key, saved, transferred_ms, utc_offset, report_time, "
         "devices, verdict, workbook_path, workbook_sha256, locale_name, program_version) "
-        "VALUES (?, ?, ?, ?, 'digest', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {s.testerSerial, s.testerKind, r.firmwareMarker, s.slot, s.location, s.reportName,
-         (s.location + u'\n' + s.reportName).toCaseFolded(), *s.saved,
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {s.testerSerial, s.testerKind, r.firmwareMarker, s.slot,
+         QString::fromLatin1(
+             QCryptographicHash::hash(r.slotBytes, QCryptographicHash::Sha256).toHex()),
+         s.location, s.reportName, (s.location + u'\n' + s.reportName).toCaseFolded(), *s.saved,
          static_cast<qlonglong>(s.transferredMs), s.utcOffsetSeconds, s.reportTime(), s.devices,
          s.verdict, s.workbookPath, s.workbookSha256, r.localeName, r.programVersion}));
     ASSERT_TRUE(execDirectly(location, "INSERT INTO report_source VALUES (1, ?, ?)",
@@ -114,6 +119,22 @@ void storeAsVersion1(const ArchiveLocation& location, const ArchivedReport& r) {
             {++position, v.measure, number(v.device), number(v.value), v.valueText, number(v.limit),
              v.limitText, QString(v.judgement.isNull() ? "" : v.judgement)}));
     }
+}
+
+// The same slot bytes transferred after the tester's limits and the slot's
+// report name changed: what that transfer wrote.
+ArchivedReport withOtherLimits(ArchivedReport report, int seed) {
+    report.summary.reportName = QStringLiteral("Renamed %1").arg(seed);
+    report.summary.transferredMs += 86'400'000 * seed;
+    report.summary.verdict = QStringLiteral("BAD");
+    report.summary.workbookPath = QStringLiteral("/out/renamed %1.xls").arg(seed);
+    report.summary.workbookSha256 = QString(64, u'b');
+    report.eepromBytes[236] = static_cast<char>(seed);  // the voltage limit
+    report.localeName = QStringLiteral("en_GB");
+    report.values[0].limit = 9000 + 100 * seed;
+    report.values[0].limitText = QStringLiteral("9.%1V Minimum").arg(seed);
+    report.values[0].judgement = QStringLiteral("BAD");
+    return report;
 }
 
 class ArchiveStoreTest : public ArchiveEngineTest {};
@@ -144,6 +165,13 @@ TEST_P(ArchiveStoreTest, AnOlderArchiveIsReadAsItIsAndMigratedForWriting) {
         sampleReport(1001, 3, QStringLiteral("Tank 1"), std::nullopt, 4, QStringLiteral("OK"));
     const auto stored = take(archive->store(next));
     expectSameValues(take(archive->report(stored.id))->values, next.values);
+    // The old report, transferred again with other limits: both kept.
+    ArchivedReport again = withOtherLimits(old, 1);
+    EXPECT_EQ(take(archive->store(again)).outcome, archive::StoreOutcome::KeptAgain);
+    const auto copies = take(archive->copies(1));
+    ASSERT_EQ(copies.size(), 2u);
+    expectSameValues(copies[0].values, old.values);
+    expectSameValues(copies[1].values, again.values);
 }
 
 // Archive contents are not trusted: texts that do not fit the values are
@@ -227,6 +255,80 @@ TEST_P(ArchiveStoreTest, TheSameReportOfTheSameTesterIsKeptOnce) {
     EXPECT_EQ(take(archive->list({})).size(), 2u);
     // Reopening finds the schema current and the reports still there.
     EXPECT_EQ(take(openArchive(location)->list({})).size(), 2u);
+}
+
+// One measurement, however often and however judged it was transferred:
+// listed, found and trended once, as its newest transfer judged it, while
+// each transfer that judged it otherwise keeps its own copy whole.
+TEST_P(ArchiveStoreTest, AReportTransferredAgainWithOtherLimitsKeepsEachCopy) {
+    const auto archive = openArchive(location);
+    const ArchivedReport first =
+        sampleReport(1001, 4, QStringLiteral("Tank"), std::nullopt, 1, QStringLiteral("OK"));
+    const ArchivedReport second = withOtherLimits(first, 2);
+    const auto id = take(archive->store(first)).id;
+
+    const auto kept = take(archive->store(second));
+    EXPECT_EQ(kept.outcome, archive::StoreOutcome::KeptAgain);
+    EXPECT_EQ(std::tie(kept.id, kept.copy), std::make_tuple(id, 2));
+
+    const auto listed = take(archive->list({}));
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].reportName, second.summary.reportName);
+    EXPECT_EQ(listed[0].workbookSha256, second.summary.workbookSha256);
+    EXPECT_EQ(listed[0].reportTime(), second.summary.reportTime());
+    EXPECT_EQ(take(archive->list({.text = "renamed"})).size(), 1u);
+    EXPECT_TRUE(take(archive->list({.text = "name 4"})).empty());
+    EXPECT_EQ(take(archive->list({.verdict = "BAD"})).size(), 1u);
+    const auto points = take(archive->trend({"tank", "voltage", std::nullopt}));
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(std::tie(points[0].limit, points[0].judgement),
+              std::tie(second.values[0].limit, second.values[0].judgement));
+
+    const auto copies = take(archive->copies(id));
+    ASSERT_EQ(copies.size(), 2u);
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        const ArchivedReport& read = copies[i];
+        const ArchivedReport& wrote = i == 0 ? first : second;
+        SCOPED_TRACE(i);
+        EXPECT_EQ(std::tie(read.copy, read.copyCount), std::make_tuple(i == 0 ? 1 : 2, 2));
+        EXPECT_EQ(read.summary.reportName, wrote.summary.reportName);
+        EXPECT_EQ(read.summary.transferredText(), wrote.summary.transferredText());
+        EXPECT_EQ(
+            std::tie(read.summary.verdict, read.summary.workbookPath, read.summary.workbookSha256),
+            std::tie(wrote.summary.verdict, wrote.summary.workbookPath,
+                     wrote.summary.workbookSha256));
+        EXPECT_EQ(std::tie(read.eepromBytes, read.localeName, read.slotBytes),
+                  std::tie(wrote.eepromBytes, wrote.localeName, wrote.slotBytes));
+        expectSameValues(read.values, wrote.values);
+    }
+    const auto shown = take(archive->report(id));
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->copy, 2);
+    expectSameValues(shown->values, second.values);
+
+    // The newest copy's limits and name again, another calibration in the
+    // EEPROM: the same workbook, already there. The first copy's again:
+    // the newest transfer's, so kept as a third copy.
+    ArchivedReport recalibrated = second;
+    recalibrated.eepromBytes[0] = '\x7f';
+    recalibrated.summary.transferredMs += 60'000;
+    const auto same = take(archive->store(recalibrated));
+    EXPECT_EQ(std::tie(same.outcome, same.copy),
+              std::make_tuple(archive::StoreOutcome::AlreadyKept, 2));
+    const auto back = take(archive->store(first));
+    EXPECT_EQ(std::tie(back.outcome, back.copy),
+              std::make_tuple(archive::StoreOutcome::KeptAgain, 3));
+    EXPECT_EQ(take(archive->list({})).size(), 1u);
+    EXPECT_EQ(take(archive->copies(id)).size(), 3u);
+    EXPECT_TRUE(take(archive->copies(id + 1)).empty());
+
+    // Archive contents are not trusted: a copy whose judging does not fit
+    // its values is named, not shown against the wrong rows.
+    ASSERT_TRUE(
+        execDirectly(location, "UPDATE report_copy SET judged = '[]' WHERE copy_number = 2"));
+    EXPECT_THAT(
+        failureOf(archive->copies(id)).toStdString(),
+        HasSubstr(QStringLiteral("report %1 is damaged (its copy 2").arg(id).toStdString()));
 }
 
 struct ListCase {
@@ -327,6 +429,44 @@ TEST_P(ArchiveStoreTest, AReadOnlyArchiveRefusesWrites) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveStoreTest, kBothEngines, engineName);
+
+class ArchiveMemberRightsTest : public ::testing::Test, protected FreshArchive {
+  protected:
+    void SetUp() override { make(Engine::Postgres); }
+};
+
+// A team member granted only the right to add reports (SELECT and INSERT)
+// is told that a report is there already, and told plainly what keeping a
+// changed report's new copy needs; the report stays as it was.
+TEST_F(ArchiveMemberRightsTest, AMemberWhoMayOnlyAddReportsIsToldWhatAnotherCopyNeeds) {
+    const ArchivedReport report =
+        sampleReport(1001, 1, QStringLiteral("Tank"), std::nullopt, 1, QStringLiteral("OK"));
+    const auto id = take(openArchive(location)->store(report)).id;
+    const QString role = QStringLiteral("adder_%1").arg(::getpid());
+    // CREATE on the schema only because every opening for writing still
+    // creates the version table if missing.
+    for (const QString& grant :
+         {"CREATE ROLE " + role + " LOGIN", "GRANT CREATE ON SCHEMA public TO " + role,
+          "GRANT SELECT, INSERT ON ALL TABLES IN SCHEMA public TO " + role,
+          "GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO " + role}) {
+        ASSERT_TRUE(execDirectly(location, grant));
+    }
+    ArchiveLocation member = location;
+    member.user = role;
+    {
+        const auto archive = openArchive(member);
+        ASSERT_TRUE(archive);
+        EXPECT_EQ(take(archive->store(report)).outcome, archive::StoreOutcome::AlreadyKept);
+        EXPECT_THAT(failureOf(archive->store(withOtherLimits(report, 2))).toStdString(),
+                    HasSubstr("keeping this transfer's copy too needs the right to update and "
+                              "delete in the archive's tables"));
+    }
+    const auto copies = take(openArchive(location)->copies(id));
+    ASSERT_EQ(copies.size(), 1u);
+    expectSameValues(copies[0].values, report.values);
+    EXPECT_TRUE(execDirectly(location, "DROP OWNED BY " + role));
+    EXPECT_TRUE(execDirectly(location, "DROP ROLE " + role));
+}
 
 TEST(ArchiveUnusableTest, SqliteFilesThatAreNoArchiveGiveAClearReason) {
     QTemporaryDir folder;

@@ -215,6 +215,12 @@ TEST_F(ArchiveWindowTest, TrendDrawsEveryValueJudgedWithItsLimitAndExportsIt) {
     EXPECT_FALSE(QImage(png).isNull());
     EXPECT_TRUE(fileBytes(pdf).startsWith("%PDF-"));
     EXPECT_TRUE(ui.messages.empty()) << lastMessage().toStdString();
+
+    window.setText(ArchiveBox::Location, QStringLiteral("report 3"));
+    click(&window, "cmdTrend");
+    const auto* heading = window.trendWindow()->findChild<QLabel*>(QStringLiteral("lblTrend"));
+    ASSERT_NE(heading, nullptr);
+    EXPECT_THAT(heading->text().toStdString(), HasSubstr("</b>: 1 report whose"));
 }
 
 TEST_F(ArchiveWindowTest, SaveWorkbookMakesTheTransferredWorkbookAgain) {

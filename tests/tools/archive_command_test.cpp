@@ -7,6 +7,7 @@
 #include "scripted_operator.h"
 #include "tester_image.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,12 +17,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 namespace ksx4::ctl {
 namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -38,7 +45,10 @@ class ArchiveCommandTest : public ::testing::Test {
 
     // Transfers a sample tester's reports into the archive.
     void transferSample(const sim::SampleOptions& options) {
-        ASSERT_TRUE(sim::writeTester(simDir, 1, sim::sampleTester(options)));
+        transferSample(sim::sampleTester(options));
+    }
+    void transferSample(const sim::TesterImage& image) {
+        ASSERT_TRUE(sim::writeTester(simDir, 1, image));
         const QString out = root.filePath("out");
         std::filesystem::create_directories(out.toStdString());
         ASSERT_EQ(run({"transfer", "--folder", out, "--yes", "--archive", archivePath}), kExitDone)
@@ -134,6 +144,105 @@ TEST_F(ArchiveCommandTest, ShowsAndTrendsTheJudgedValues) {
     EXPECT_THAT(stdoutText.str(), HasSubstr("report_id,time,location,value,limit,judgement\n"));
 }
 
+// Transferred again after the voltage limit changed (the erase never
+// reached the tester): listed once, shown as judged last, and each copy's
+// workbook made again as its transfer wrote it.
+TEST_F(ArchiveCommandTest, EachCopyOfAReportTransferredAgainIsShownAndMadeAgain) {
+    transferSample({.reports = 2, .devices = 2});
+    ASSERT_EQ(runArchive({"show", "1", "--format", "json"}), kExitDone) << errors();
+    // The next transfer writes its workbook under the same name.
+    const QByteArray first = fileBytes(json().object()["workbook"].toString());
+    ASSERT_FALSE(first.isEmpty());
+    sim::TesterImage changed = sim::sampleTester({.reports = 2, .devices = 2});
+    sim::setEepromWord(changed, 236, 30000);
+    transferSample(changed);
+    EXPECT_THAT(stdoutText.str(), HasSubstr("Archived 2 reports in " + archivePath.toStdString() +
+                                            " (2 kept again with changed limits or names)"));
+
+    ASSERT_EQ(runArchive({"list", "--format", "json"}), kExitDone);
+    EXPECT_EQ(json().array().size(), 2);
+    ASSERT_EQ(runArchive({"show", "1", "--format", "json"}), kExitDone) << errors();
+    const QJsonObject newest = json().object();
+    EXPECT_EQ(newest["copy"].toInt(), 2);
+    EXPECT_EQ(newest["verdict"].toString(), "BAD");
+    EXPECT_EQ(newest["values"].toArray().first().toObject()["limit"].toInt(), 30000);
+    const QJsonArray copies = newest["copies"].toArray();
+    ASSERT_EQ(copies.size(), 2);
+    EXPECT_EQ(copies[0].toObject().keys(),
+              (QStringList{"copy", "locale", "program_version", "report_name", "transferred",
+                           "verdict", "workbook", "workbook_sha256"}));
+    EXPECT_EQ(copies[1].toObject()["workbook_sha256"], newest["workbook_sha256"]);
+
+    ASSERT_EQ(runArchive({"show", "1", "--copy", "1", "--format", "json"}), kExitDone);
+    EXPECT_EQ(json().object()["copy"].toInt(), 1);
+    EXPECT_EQ(json().object()["values"].toArray().first().toObject()["limit"].toInt(), 9000);
+    EXPECT_EQ(json().object()["workbook_sha256"], copies[0].toObject()["workbook_sha256"]);
+    ASSERT_EQ(runArchive({"show", "1"}), kExitDone);
+    EXPECT_THAT(stdoutText.str(), HasSubstr("Copy         2 of 2, the newest\n"));
+    EXPECT_THAT(stdoutText.str(), HasSubstr("COPY  TRANSFERRED"));
+
+    const QString again = root.filePath("again.xls");
+    ASSERT_EQ(runArchive({"workbook", "1", "--copy", "1", "--out", again}), kExitDone) << errors();
+    EXPECT_EQ(fileBytes(again), first);
+    ASSERT_EQ(runArchive({"workbook", "1", "--out", again, "--yes"}), kExitDone) << errors();
+    EXPECT_EQ(fileBytes(again), fileBytes(newest["workbook"].toString()));
+    EXPECT_NE(fileBytes(again), first);
+    EXPECT_EQ(runArchive({"pdf", "1", "--copy", "3", "--out", root.filePath("x.pdf")}),
+              kExitFailed);
+    EXPECT_THAT(errors(), HasSubstr("report 1 has no copy 3 (the archive keeps 2)"));
+}
+
+// Report times are the tester's clock: a bound names a whole day or
+// minute, and a time zone, which nothing could be compared in, is refused.
+TEST_F(ArchiveCommandTest, TimeBoundsTakeInTheWholeMinuteAndRefuseAZone) {
+    transferSample({.reports = 8, .devices = 2});
+    ASSERT_EQ(runArchive({"list", "--format", "json"}), kExitDone);
+    QString saved;
+    for (const auto& report : json().array()) {
+        const QString time = report.toObject()["saved"].toString();
+        if (!time.endsWith(":00")) saved = time;
+    }
+    ASSERT_FALSE(saved.isEmpty());
+    const QString minute = saved.left(16);
+    for (const char* bound : {"--until", "--since"}) {
+        ASSERT_EQ(runArchive({"list", "--format", "json", bound, minute}), kExitDone) << errors();
+        const QJsonArray reports = json().array();
+        EXPECT_TRUE(std::any_of(
+            reports.begin(), reports.end(),
+            [&](const QJsonValue& r) { return r.toObject()["saved"].toString() == saved; }))
+            << bound << " " << minute.toStdString();
+    }
+    for (const QString& zoned : {minute + "Z", minute + "+02:00", saved + "-0500"}) {
+        EXPECT_EQ(runArchive({"list", "--until", zoned}), kExitUsage) << zoned.toStdString();
+        EXPECT_THAT(errors(), HasSubstr("no time zone")) << zoned.toStdString();
+    }
+    EXPECT_EQ(runArchive({"list", "--since", "2025-08-19T24:00"}), kExitUsage);
+    EXPECT_THAT(errors(), HasSubstr("not an ISO 8601 day or time"));
+}
+
+// A location name from the tester may hold a line break: a table row stays
+// one line, CSV quotes it, JSON keeps it.
+TEST_F(ArchiveCommandTest, ALineBreakInANameKeepsATableRowOnOneLine) {
+    sim::TesterImage image = sim::sampleTester({.reports = 1, .devices = 2});
+    sim::Report report;
+    report.locationName = "Tank\r\nNorth";
+    report.savedTicks = 511632656;
+    sim::storeReport(image, false, 1, report);
+    transferSample(image);
+
+    ASSERT_EQ(runArchive({"list"}), kExitDone);
+    const std::string table = stdoutText.str();
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 2) << table;
+    EXPECT_THAT(table, HasSubstr("Tank  North"));
+    ASSERT_EQ(runArchive({"trend", "--location", "north", "--measure", "voltage"}), kExitDone);
+    const std::string trend = stdoutText.str();
+    EXPECT_EQ(std::count(trend.begin(), trend.end(), '\n'), 2) << trend;
+    ASSERT_EQ(runArchive({"list", "--format", "csv"}), kExitDone);
+    EXPECT_THAT(stdoutText.str(), HasSubstr(",\"Tank\r\nNorth\","));
+    ASSERT_EQ(runArchive({"list", "--format", "json"}), kExitDone);
+    EXPECT_EQ(json().array().first().toObject()["location"].toString(), "Tank\r\nNorth");
+}
+
 TEST_F(ArchiveCommandTest, ExitCodesFollowTheOutcome) {
     struct Case {
         QStringList arguments;
@@ -146,6 +255,8 @@ TEST_F(ArchiveCommandTest, ExitCodesFollowTheOutcome) {
     EXPECT_FALSE(QFile::exists(archivePath));  // reading never creates one
 
     transferSample({.reports = 1, .devices = 2});
+    EXPECT_THAT(stdoutText.str(),
+                HasSubstr("Archived 1 report in " + archivePath.toStdString() + "\n"));
     const std::vector<Case> cases{
         {{"list"}, kExitDone, ""},
         {{"list", "--location", "absent", "--format", "csv"}, kExitDone, ""},
@@ -162,6 +273,8 @@ TEST_F(ArchiveCommandTest, ExitCodesFollowTheOutcome) {
         {{"list", "--verdict", "FINE"}, kExitUsage, "--verdict needs OK, WARN or BAD"},
         {{"list", "--since", "yesterday"}, kExitUsage, "not an ISO 8601 day or time"},
         {{"list", "--format", "xml"}, kExitUsage, "unknown format: xml"},
+        {{"show", "1", "--copy", "0"}, kExitUsage, "--copy needs a copy number from 1"},
+        {{"list", "--copy", "1"}, kExitUsage, "--copy belongs to show, workbook and pdf"},
         {{"trend", "--measure", "voltage"}, kExitUsage, "trend needs --location TEXT"},
         {{"trend", "--location", "a", "--measure", "noise"}, kExitUsage, "unknown measure: noise"},
         {{"trend", "--location", "a", "--measure", "retransmits"},

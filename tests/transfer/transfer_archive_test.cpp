@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <map>
+
 namespace ksx4::test {
 namespace {
 
@@ -75,6 +77,53 @@ TEST_P(TransferArchiveTest, EveryReportIsArchivedAndItsWorkbookMadeAgainByteForB
     EXPECT_EQ(outcome, Outcome::Done);
     EXPECT_EQ(listed(location).size(), 8u);
     EXPECT_THAT(ui.list.back().toStdString(), HasSubstr("(8 already there)"));
+}
+
+// The erase did not reach the tester, and its voltage limit and one report
+// name changed before the next transfer: that transfer's workbooks, judged
+// against the new limit, are kept too, and both copies of each report are
+// made again byte for byte, while the archive still lists each report once.
+TEST_P(TransferArchiveTest, AReportTransferredAgainWithNewLimitsKeepsBothWorkbooks) {
+    transfer();
+    ASSERT_EQ(outcome, Outcome::Done);
+    std::map<QString, QByteArray> firstWorkbooks;
+    for (const auto& summary : listed(location))
+        firstWorkbooks[summary.workbookPath] = fileBytes(summary.workbookPath);
+
+    sim::TesterImage changed = sim::sampleTester({.reports = 8, .devices = 32});
+    sim::setEepromWord(changed, 236, 30000);         // above every report's voltage
+    sim::setEepromText(changed, 131, 15, "Boiler");  // slot 2's report name
+    putTester(changed);
+    session.copies = ReportCopies(location);
+    transfer();  // replacing the workbooks whose names stayed
+
+    ASSERT_EQ(outcome, Outcome::Done);
+    EXPECT_EQ(ui.list.back(), QStringLiteral("Archived 8 reports in ") + location.displayText() +
+                                  QStringLiteral(" (8 kept again with changed limits or names)"));
+    const auto reports = listed(location);
+    ASSERT_EQ(reports.size(), 8u);
+    auto archive = std::get<std::unique_ptr<archive::Archive>>(archive::Archive::open(location));
+    const QString again = folder.filePath(QStringLiteral("again.xls"));
+    for (const auto& summary : reports) {
+        SCOPED_TRACE(summary.slot);
+        EXPECT_EQ(summary.verdict, QStringLiteral("BAD"));
+        EXPECT_EQ(summary.reportName, summary.slot == 2
+                                          ? QStringLiteral("Boiler")
+                                          : QStringLiteral("Report %1").arg(summary.slot));
+        const auto copies =
+            std::get<std::vector<archive::ArchivedReport>>(archive->copies(summary.id));
+        ASSERT_EQ(copies.size(), 2u);
+        EXPECT_EQ(copies[1].summary.workbookSha256, summary.workbookSha256);
+        for (const auto& copy : copies) {
+            const QString& path = copy.summary.workbookPath;
+            QFile::remove(again);
+            ASSERT_EQ(rebuildWorkbook(state, copy, again), Outcome::Done);
+            EXPECT_EQ(fileBytes(again), copy.copy == 1 ? firstWorkbooks[path] : fileBytes(path))
+                << path.toStdString();
+        }
+    }
+    // Slot 2's first workbook, under its old name, is still beside the new.
+    EXPECT_EQ(workbooks().size(), 9);
 }
 
 // The window passes the archive its archive window shows (a team's server,

@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <array>
 #include <ostream>
@@ -22,9 +23,9 @@ const char* const kArchiveUsage =
     "Usage: ksx4ctl archive list [--location TEXT] [--tester SERIAL] [--since DATE]\n"
     "                            [--until DATE] [--verdict OK|WARN|BAD]\n"
     "                            [--format table|csv|json]\n"
-    "       ksx4ctl archive show ID [--format text|json]\n"
-    "       ksx4ctl archive workbook ID --out FILE [--yes]\n"
-    "       ksx4ctl archive pdf ID --out FILE [--yes]\n"
+    "       ksx4ctl archive show ID [--copy N] [--format text|json]\n"
+    "       ksx4ctl archive workbook ID [--copy N] --out FILE [--yes]\n"
+    "       ksx4ctl archive pdf ID [--copy N] --out FILE [--yes]\n"
     "       ksx4ctl archive trend --location TEXT --measure NAME [--device ADDRESS]\n"
     "                             [--format table|csv|json]\n"
     "       (each also takes --archive LOCATION)\n"
@@ -33,11 +34,14 @@ const char* const kArchiveUsage =
     "stored them and, for searching, its names, times, verdict and judged\n"
     "values. These commands only read it.\n"
     "\n"
-    "  list       the reports, by saved time (the transfer time where the report\n"
-    "             holds none), then slot. TEXT matches part of the location or\n"
-    "             report name, ignoring case; DATE is YYYY-MM-DD or\n"
-    "             YYYY-MM-DDTHH:MM[:SS], both bounds included\n"
-    "  show       everything of one report, with each value's limit and judgement\n"
+    "  list       the reports, by saved time (the newest transfer's time where\n"
+    "             the report holds none), then slot. TEXT matches part of the\n"
+    "             location or report name, ignoring case; DATE is YYYY-MM-DD or\n"
+    "             YYYY-MM-DDTHH:MM[:SS] as the tester's clock kept it (no time\n"
+    "             zone), both bounds included: --until 2025-08-19 or\n"
+    "             2025-08-19T22:52 takes in the whole day or minute\n"
+    "  show       everything of one report, with each value's limit and judgement,\n"
+    "             and the copies kept of it\n"
     "  workbook   the report's workbook made again, as the transfer wrote it\n"
     "  pdf        the report's printed pages drawn again: the same pages as the\n"
     "             PDF a transfer with --pdf wrote, footers naming its workbook\n"
@@ -47,6 +51,11 @@ const char* const kArchiveUsage =
     "             retransmits (signal: the lowest device signal, or with --device\n"
     "             that device's level; retransmits needs --device)\n"
     "\n"
+    "  --copy N   which transfer's copy of the report: one transferred again after\n"
+    "             its limits or report name changed (the erase had not reached\n"
+    "             the tester) is listed once, as the newest transfer judged it,\n"
+    "             and keeps each such transfer's copy; 1 is the first (default:\n"
+    "             the newest, as list, trend and show without --copy give it)\n"
     "  --archive LOCATION  an SQLite file, postgresql://[user@][host][:port]/dbname\n"
     "                      [?PARAMETER=VALUE&...] (PARAMETER: host, sslmode,\n"
     "                      sslrootcert, sslcert, sslkey, service, connect_timeout,\n"
@@ -54,7 +63,7 @@ const char* const kArchiveUsage =
     "                      ~/.local/share/ksx4-assistant/archive.sqlite)\n"
     "\n"
     "Exit status: 0 on success (an empty list included); 1 when the archive\n"
-    "cannot be read or holds no such report; 2 for bad arguments.\n";
+    "cannot be read or holds no such report or copy; 2 for bad arguments.\n";
 
 namespace {
 
@@ -64,6 +73,7 @@ struct ArchiveArguments {
     QString subcommand;
     std::optional<QString> location;  // --archive
     std::optional<int64_t> id;
+    std::optional<int> copy;  // --copy
     Format format = Format::Table;
     archive::ListFilter filter;
     std::optional<QString> measure;
@@ -75,17 +85,28 @@ struct ArchiveArguments {
 const std::array kMeasures{"voltage", "signal", "ff-avg",  "ff-peak",    "lf-avg",
                            "lf-peak", "hf-avg", "hf-peak", "retransmits"};
 
-// A day or a day and time, as the report time is kept; a day alone is
-// widened to its start or its end.
+// A day, or a day and a time to the minute or second, as the report time
+// is kept: in the tester's own clock, which knows no time zone, so a zone
+// or offset is refused rather than ignored. A bound is widened to the
+// whole of the day or minute it names, as a report saved at 22:52:58 lies
+// within "until 22:52".
 std::optional<QString> reportTimeBound(const QString& text, bool end) {
-    const QDate day = QDate::fromString(text, Qt::ISODate);
-    if (day.isValid() && text.size() == 10) {
-        return day.toString(Qt::ISODate) +
-               (end ? QStringLiteral("T23:59:59") : QStringLiteral("T00:00:00"));
+    static const QRegularExpression form(
+        QStringLiteral(R"(^(\d{4}-\d{2}-\d{2})(?:T(\d{2}:\d{2})(:\d{2})?)?$)"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch()) return std::nullopt;
+    const QDate day = QDate::fromString(match.captured(1), Qt::ISODate);
+    if (!day.isValid()) return std::nullopt;
+    QString time;
+    if (!match.hasCaptured(2)) {
+        time = end ? QStringLiteral("23:59:59") : QStringLiteral("00:00:00");
+    } else if (!match.hasCaptured(3)) {
+        time = match.captured(2) + (end ? QStringLiteral(":59") : QStringLiteral(":00"));
+    } else {
+        time = match.captured(2) + match.captured(3);
     }
-    const QDateTime moment = QDateTime::fromString(text, Qt::ISODate);
-    if (!moment.isValid() || text.size() < 16 || text.size() > 19) return std::nullopt;
-    return moment.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    if (!QTime::fromString(time, QStringLiteral("HH:mm:ss")).isValid()) return std::nullopt;
+    return day.toString(Qt::ISODate) + u'T' + time;
 }
 
 // The problem with the arguments, or nullopt.
@@ -125,6 +146,13 @@ std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) 
         } else if (argument == QLatin1String("--since") || argument == QLatin1String("--until")) {
             const bool until = argument == QLatin1String("--until");
             const auto bound = reportTimeBound(value, until);
+            static const QRegularExpression zone(
+                QStringLiteral(R"(T[0-9:.]+(Z|[+-][0-9]{2}(:?[0-9]{2})?)$)"));
+            if (!bound && zone.match(value).hasMatch()) {
+                return QStringLiteral(
+                           "no time zone, please: report times are the tester's own clock: ") +
+                       value;
+            }
             if (!bound) return QStringLiteral("not an ISO 8601 day or time: ") + value;
             (until ? a.filter.until : a.filter.since) = bound;
         } else if (argument == QLatin1String("--verdict")) {
@@ -152,6 +180,9 @@ std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) 
         } else if (argument == QLatin1String("--device")) {
             a.device = value.toInt(&ok);
             if (!ok || *a.device < 0 || *a.device > 255) return needs("a device address");
+        } else if (argument == QLatin1String("--copy")) {
+            a.copy = value.toInt(&ok);
+            if (!ok || *a.copy < 1) return needs("a copy number from 1");
         } else if (argument == QLatin1String("--out")) {
             a.out = QFileInfo(value).absoluteFilePath();
         } else {
@@ -175,6 +206,8 @@ std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) 
         a.format = Format::Text;
     }
     if ((list || trend) && a.format == Format::Text) return QStringLiteral("unknown format: text");
+    if (a.copy && !(show || workbook || pdf))
+        return QStringLiteral("--copy belongs to show, workbook and pdf");
     if ((workbook || pdf) && a.out.isEmpty())
         return QStringLiteral("%1 needs --out FILE").arg(a.subcommand);
     if (trend) {
@@ -213,14 +246,34 @@ void writeJson(std::ostream& out, const QJsonDocument& document) {
 
 // A CSV field: quoted where it holds a separator, a quote or a line break.
 QString csvField(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n')) return text;
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
+        !text.contains(u'\r'))
+        return text;
     QString quoted = text;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
     return u'"' + quoted + u'"';
 }
 
+// A table cell on one line: a name from the tester may hold a line break,
+// a tab or another control character, shown as a space (CSV and JSON keep
+// the text as it is).
+QString tableCell(const QString& text) {
+    QString cell = text;
+    for (QChar& c : cell) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = u' ';
+    }
+    return cell;
+}
+
 // Rows of texts as CSV, or as a table padded to each column's width.
-void writeRows(std::ostream& out, const std::vector<QStringList>& rows, Format format) {
+void writeRows(std::ostream& out, std::vector<QStringList> rows, Format format) {
+    if (format != Format::Csv) {
+        for (QStringList& row : rows) {
+            for (QString& cell : row) cell = tableCell(cell);
+        }
+    }
     std::vector<qsizetype> widths;
     for (const QStringList& row : rows) {
         widths.resize(std::max(widths.size(), static_cast<size_t>(row.size())));
@@ -292,21 +345,36 @@ int list(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
     return kExitDone;
 }
 
-const archive::ArchivedReport* oneReport(
-    const archive::Result<std::optional<archive::ArchivedReport>>& result, int64_t id,
-    CtlContext& context) {
-    const auto* found = valueOr(result, context);
-    if (!found) return nullptr;
-    if (!*found) {
-        context.err << "ksx4ctl: the archive holds no report " << id << '\n';
+// The copy of the report asked for (the newest unless --copy names one),
+// or nullptr after the reason.
+const archive::ArchivedReport* chosenCopy(const std::vector<archive::ArchivedReport>& copies,
+                                          const ArchiveArguments& a, CtlContext& context) {
+    if (copies.empty()) {
+        context.err << "ksx4ctl: the archive holds no report " << *a.id << '\n';
         return nullptr;
     }
-    return &**found;
+    if (!a.copy) return &copies.back();
+    if (*a.copy > static_cast<int>(copies.size())) {
+        context.err << "ksx4ctl: report " << *a.id << " has no copy " << *a.copy
+                    << " (the archive keeps " << copies.size() << ")\n";
+        return nullptr;
+    }
+    return &copies[static_cast<std::size_t>(*a.copy - 1)];
+}
+
+QJsonObject copyJson(const archive::ArchivedReport& copy) {
+    const archive::ReportSummary& s = copy.summary;
+    return {{"copy", copy.copy},           {"transferred", s.transferredText()},
+            {"report_name", s.reportName}, {"verdict", s.verdict},
+            {"workbook", s.workbookPath},  {"workbook_sha256", s.workbookSha256},
+            {"locale", copy.localeName},   {"program_version", copy.programVersion}};
 }
 
 int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& context) {
-    const auto result = archive.report(*a.id);
-    const archive::ArchivedReport* report = oneReport(result, *a.id, context);
+    const auto result = archive.copies(*a.id);
+    const auto* copies = valueOr(result, context);
+    if (!copies) return kExitFailed;
+    const archive::ArchivedReport* report = chosenCopy(*copies, a, context);
     if (!report) return kExitFailed;
     const archive::ReportSummary& s = report->summary;
     if (a.format == Format::Json) {
@@ -314,6 +382,7 @@ int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
         object.insert("firmware_marker", report->firmwareMarker);
         object.insert("locale", report->localeName);
         object.insert("program_version", report->programVersion);
+        object.insert("copy", report->copy);
         QJsonArray values;
         for (const auto& v : report->values) {
             values.append(QJsonObject{
@@ -327,6 +396,9 @@ int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
                  v.judgement.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(v.judgement)}});
         }
         object.insert("values", values);
+        QJsonArray kept;
+        for (const auto& copy : *copies) kept.append(copyJson(copy));
+        object.insert("copies", kept);
         writeJson(context.out, QJsonDocument(object));
         return kExitDone;
     }
@@ -344,6 +416,13 @@ int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
         {"Workbook", s.workbookPath},
         {"SHA-256", s.workbookSha256},
     };
+    if (copies->size() > 1) {
+        facts.push_back({"Copy", QStringLiteral("%1 of %2%3")
+                                     .arg(report->copy)
+                                     .arg(copies->size())
+                                     .arg(report == &copies->back() ? QStringLiteral(", the newest")
+                                                                    : QString())});
+    }
     writeRows(context.out, facts, Format::Table);
     context.out << '\n';
     std::vector<QStringList> values{{"MEASURE", "DEVICE", "VALUE", "LIMIT", "JUDGEMENT"}};
@@ -352,6 +431,19 @@ int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
                           v.limitText, v.judgement});
     }
     writeRows(context.out, values, Format::Table);
+    if (copies->size() > 1) {
+        // Each transfer that showed the report with other limits or
+        // another name wrote a workbook of its own: --copy N makes it again.
+        context.out << '\n';
+        std::vector<QStringList> kept{
+            {"COPY", "TRANSFERRED", "VERDICT", "REPORT NAME", "WORKBOOK"}};
+        for (const auto& copy : *copies) {
+            kept.push_back({QString::number(copy.copy), copy.summary.transferredText(),
+                            copy.summary.verdict, copy.summary.reportName,
+                            copy.summary.workbookPath});
+        }
+        writeRows(context.out, kept, Format::Table);
+    }
     return kExitDone;
 }
 
@@ -416,8 +508,10 @@ int runArchiveCommand(const QStringList& arguments, CtlContext& context) {
     if (a.subcommand == QLatin1String("show")) return show(store, a, context);
     if (a.subcommand == QLatin1String("trend")) return trend(store, a, context);
 
-    const auto result = store.report(*a.id);
-    const archive::ArchivedReport* report = oneReport(result, *a.id, context);
+    const auto result = store.copies(*a.id);
+    const auto* copies = valueOr(result, context);
+    if (!copies) return kExitFailed;
+    const archive::ArchivedReport* report = chosenCopy(*copies, a, context);
     if (!report) return kExitFailed;
     if (a.subcommand == QLatin1String("pdf")) {
         const auto fonts = guiForDrawingPages();
