@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -27,6 +28,14 @@ using Engine = ArchiveLocation::Engine;
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kConnectTimeoutSeconds = 5;
+// A server machine that vanishes (no reset ever comes) is found by TCP
+// keepalives within about 25 s of silence, data it never acknowledges
+// within 30 s.
+constexpr const char* kDeadPeerOptions =
+    "keepalives=1;keepalives_idle=10;keepalives_interval=5;keepalives_count=3;"
+    "tcp_user_timeout=30000";
+// A migration copies every value row once.
+constexpr int kMigrationTimeoutFactor = 10;
 // Value rows to one INSERT on a server: a whole 32-device report (106
 // values), at 7 parameters a row far below PostgreSQL's bound.
 constexpr std::size_t kValuesPerInsert = 128;
@@ -140,6 +149,31 @@ QString containsPattern(const QString& text) {
     return u'%' + escaped + u'%';
 }
 
+// A value in libpq's connection string syntax.
+QString connectionValue(const QString& value) {
+    QString quoted = value;
+    quoted.replace(u'\\', QStringLiteral("\\\\"));
+    quoted.replace(u'\'', QStringLiteral("\\'"));
+    return u'\'' + quoted + u'\'';
+}
+
+// What the server or libpq said, on one line: without the SQLSTATE Qt adds
+// in parentheses and Qt's own words for the step that failed.
+QString postgresText(const QSqlError& error) {
+    QString text = error.databaseText();
+    static const QRegularExpression code(QStringLiteral("\\(\\w*\\)\\s*$"));
+    text.remove(code);
+    text = text.simplified();
+    return text.isEmpty() ? error.driverText() : text;
+}
+
+// The first line of a server's message, without its severity.
+QString serverMessage(const QSqlError& error) {
+    QString text = error.databaseText().section(u'\n', 0, 0).trimmed();
+    const qsizetype colon = text.indexOf(QLatin1String(":  "));
+    return colon > 0 ? text.mid(colon + 3) : text;
+}
+
 // An earlier copy's own facts, read over the newest copy by applyCopy.
 const char* const kCopyColumns =
     "copy_number, slot, firmware_marker, transferred_ms, utc_offset, report_name, verdict, "
@@ -216,15 +250,13 @@ QString orderClause(const ListOrder& order) {
 
 class Archive::Connection {
   public:
-    Connection(const ArchiveLocation& location, Access access)
-        : name_(nextConnectionName()), location_(location), access_(access) {}
-    ~Connection() {
-        {
-            QSqlDatabase db = QSqlDatabase::database(name_, false);
-            if (db.isValid()) db.close();
-        }
-        QSqlDatabase::removeDatabase(name_);
-    }
+    Connection(const ArchiveLocation& location, Access access,
+               std::chrono::milliseconds statementTimeout)
+        : name_(nextConnectionName()),
+          location_(location),
+          access_(access),
+          statementTimeout_(statementTimeout) {}
+    ~Connection() { drop(); }
 
     QSqlDatabase db() const { return QSqlDatabase::database(name_, false); }
     // The schema the archive had when opened read-only, else ours.
@@ -232,16 +264,41 @@ class Archive::Connection {
     Engine engine() const { return location_.engine; }
     bool sqlite() const { return location_.engine == Engine::Sqlite; }
 
-    // The failure for the user: where, and why, with any password removed.
-    ArchiveError error(const QString& reason) const {
-        QString text = QStringLiteral("Archive %1: %2").arg(location_.displayText(), reason);
-        if (!location_.password.isEmpty())
-            text.replace(location_.password, QStringLiteral("********"));
-        return {text.trimmed()};
+    // The failure for the user: where, and why. The location is shown
+    // without its password, and libpq never names one.
+    ArchiveError error(const QString& reason) {
+        return {QStringLiteral("Archive %1: %2").arg(location_.displayText(), reason).trimmed()};
     }
-    ArchiveError error(const QSqlError& sqlError) const {
-        return error(sqlite() ? sqliteFailureText(sqlError, location_.path) : sqlError.text());
+    // A failed statement's; a lost server connection is closed at once
+    // (before the statements still prepared on it would be freed on it, each
+    // with a warning from Qt) and its reason answers every later call.
+    ArchiveError error(const QSqlError& sqlError) {
+        if (lost_) return *lost_;
+        if (sqlite()) return error(sqliteFailureText(sqlError, location_.path));
+        const QString code = sqlError.nativeErrorCode();
+        ArchiveError failure;
+        if (code == QLatin1String("55P03")) {
+            failure = error(QStringLiteral("another connection held a lock on the archive for "
+                                           "too long; try again when it is done (%1)")
+                                .arg(serverMessage(sqlError)));
+        } else if (code == QLatin1String("57014")) {
+            failure = error(QStringLiteral("the server did not answer in time (%1)")
+                                .arg(serverMessage(sqlError)));
+        } else {
+            failure = error(postgresText(sqlError));
+        }
+        // libpq's own failures (the connection) carry no SQLSTATE; the
+        // server ends a session with these.
+        const bool ended = code.startsWith(QLatin1String("08")) ||
+                           code.startsWith(QLatin1String("57P")) || code == QLatin1String("25P03");
+        if ((sqlError.isValid() && (code.isEmpty() || ended)) || !db().isOpen()) {
+            lost_ = failure;
+            drop();
+        }
+        return failure;
     }
+    // The reason the server connection was lost, once it was.
+    const std::optional<ArchiveError>& lost() const { return lost_; }
 
     std::optional<ArchiveError> open() {
         if (sqlite()) {
@@ -274,9 +331,14 @@ class Archive::Connection {
             if (location_.port) db.setPort(*location_.port);
             if (!location_.user.isEmpty()) db.setUserName(location_.user);
             if (!location_.password.isEmpty()) db.setPassword(location_.password);
-            db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds));
+            db.setConnectOptions(postgresOptions());
         }
-        if (!db.open()) return error(db.lastError());
+        if (!db.open()) {
+            const QSqlError failure = db.lastError();
+            db = QSqlDatabase();
+            return error(sqlite() ? sqliteFailureText(failure, location_.path)
+                                  : postgresText(failure));
+        }
         return sqlite() ? setUpSqlite() : setUpPostgres();
     }
 
@@ -294,7 +356,14 @@ class Archive::Connection {
         return exec(sqlite() ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     }
     std::optional<ArchiveError> commit() { return exec(QStringLiteral("COMMIT")); }
-    void rollback() { exec(QStringLiteral("ROLLBACK")); }
+    void rollback() {
+        if (lost_) return;
+        if (!db().isOpen()) {
+            drop();
+            return;
+        }
+        exec(QStringLiteral("ROLLBACK"));
+    }
 
     // The report's value rows, in order.
     std::optional<ArchiveError> insertValues(int64_t id, const std::vector<JudgedValue>& values) {
@@ -309,10 +378,11 @@ class Archive::Connection {
             if (count != preparedRows) {
                 const QStringList rows(static_cast<qsizetype>(count),
                                        QStringLiteral("(?, ?, ?, ?, ?, ?, ?)"));
-                insert.prepare(
-                    QStringLiteral("INSERT INTO judged_value (report_id, value, limit_value, "
-                                   "position, device, measure, judgement) VALUES ") +
-                    rows.join(QStringLiteral(", ")));
+                if (!insert.prepare(
+                        QStringLiteral("INSERT INTO judged_value (report_id, value, limit_value, "
+                                       "position, device, measure, judgement) VALUES ") +
+                        rows.join(QStringLiteral(", "))))
+                    return error(insert.lastError());
                 preparedRows = count;
             }
             int parameter = 0;
@@ -331,10 +401,13 @@ class Archive::Connection {
     }
 
     std::optional<ArchiveError> migrate() {
-        QSqlDatabase database = db();
         if (access_ == Access::ReadOnly) {
-            const std::optional<int> version = storedSchemaVersion(database);
-            if (!version) return error(database.lastError());
+            QSqlError failure;
+            const std::optional<int> version = [&] {
+                QSqlDatabase database = db();
+                return storedSchemaVersion(database, &failure);
+            }();
+            if (!version) return error(failure);
             if (*version == 0) return error(QStringLiteral("no archive there"));
             if (*version > kSchemaVersion) {
                 return error(QStringLiteral("the archive was made by a newer program (schema "
@@ -348,13 +421,22 @@ class Archive::Connection {
         }
         if (auto failure = begin()) return failure;
         if (!sqlite()) {
-            if (auto failure =
-                    exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockKey))) {
-                rollback();
-                return failure;
+            const auto migrationTimeout = statementTimeout_ * kMigrationTimeoutFactor;
+            for (const QString& statement :
+                 {QStringLiteral("SET LOCAL statement_timeout = %1")
+                      .arg(static_cast<qlonglong>(migrationTimeout.count())),
+                  QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLockKey)}) {
+                if (auto failure = exec(statement)) {
+                    rollback();
+                    return failure;
+                }
             }
         }
-        if (const auto reason = migrateSchema(database, engine())) {
+        const std::optional<QString> reason = [&] {
+            QSqlDatabase database = db();
+            return migrateSchema(database, engine());
+        }();
+        if (reason) {
             rollback();
             return error(*reason);
         }
@@ -390,27 +472,69 @@ class Archive::Connection {
         }
         return std::nullopt;
     }
+    // libpq's connection options: ours for a dead peer, then the location's.
+    QString postgresOptions() const {
+        QStringList options{QString::fromLatin1(kDeadPeerOptions),
+                            QStringLiteral("fallback_application_name=ksx4-assistant")};
+        if (!location_.parameters.contains(QStringLiteral("connect_timeout")))
+            options << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
+        for (auto it = location_.parameters.begin(); it != location_.parameters.end(); ++it)
+            options << it.key() + u'=' + connectionValue(it.value());
+        return options.join(u';');
+    }
+
     std::optional<ArchiveError> setUpPostgres() {
-        if (auto failure = exec(QStringLiteral("SET client_min_messages = WARNING")))
+        // libpq writes the server's notices and warnings to standard error,
+        // where a shutting down server's would come before the program's
+        // own message; errors come back with the statements.
+        if (auto failure = exec(QStringLiteral("SET client_min_messages = ERROR"))) return failure;
+        // Every statement bounded, and a session that stops between the
+        // statements of a transaction (its program stopped) ends, so that
+        // neither waits nor holds the archive's locks for ever. A bound the
+        // server already sets for the user and is tighter stays.
+        const qlonglong statementMs = statementTimeout_.count();
+        if (auto failure = exec(
+                QStringLiteral(
+                    "SELECT set_config(b.name, CASE WHEN s.setting::bigint > 0 AND "
+                    "s.setting::bigint < b.bound THEN s.setting ELSE b.bound::text END, false) "
+                    "FROM (VALUES ('statement_timeout', %1), ('lock_timeout', %2), "
+                    "('idle_in_transaction_session_timeout', %1)) AS b(name, bound) "
+                    "JOIN pg_settings s ON s.name = b.name")
+                    .arg(statementMs)
+                    .arg(std::max<qlonglong>(1, statementMs / 2))))
             return failure;
         if (access_ == Access::ReadOnly)
             return exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
         return std::nullopt;
     }
 
+    // Closes the connection; no QSqlDatabase of it may be left, so that its
+    // driver goes with it.
+    void drop() {
+        if (!QSqlDatabase::contains(name_)) return;
+        {
+            QSqlDatabase db = QSqlDatabase::database(name_, false);
+            if (db.isValid()) db.close();
+        }
+        QSqlDatabase::removeDatabase(name_);
+    }
+
     QString name_;
     ArchiveLocation location_;
     Access access_;
+    std::chrono::milliseconds statementTimeout_;
     int schemaVersion_ = kSchemaVersion;
+    std::optional<ArchiveError> lost_;
 };
 
 Archive::Archive(ArchiveLocation location, std::unique_ptr<Connection> connection)
     : location_(std::move(location)), connection_(std::move(connection)) {}
 Archive::~Archive() = default;
 
-Result<std::unique_ptr<Archive>> Archive::open(const ArchiveLocation& location, Access access) {
+Result<std::unique_ptr<Archive>> Archive::open(const ArchiveLocation& location, Access access,
+                                               std::chrono::milliseconds statementTimeout) {
     if (location.isNone()) return ArchiveError{QStringLiteral("no archive location")};
-    auto connection = std::make_unique<Connection>(location, access);
+    auto connection = std::make_unique<Connection>(location, access, statementTimeout);
     if (auto failure = connection->open()) return *failure;
     if (auto failure = connection->migrate()) return *failure;
     return std::unique_ptr<Archive>(new Archive(location, std::move(connection)));
@@ -421,7 +545,10 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
     const ReportSummary& s = report.summary;
     const QString slotDigest = QString::fromLatin1(
         QCryptographicHash::hash(report.slotBytes, QCryptographicHash::Sha256).toHex());
+    if (const auto& lost = c.lost()) return *lost;
     if (auto failure = c.begin()) return *failure;
+    // The first failure is the reason: nothing runs after it but the
+    // rollback.
     auto fail = [&c](const QSqlQuery& query) {
         const ArchiveError failure = c.error(query.lastError());
         c.rollback();
@@ -429,12 +556,13 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
     };
 
     QSqlQuery insert(c.db());
-    insert.prepare(QStringLiteral(
+    const bool prepared = insert.prepare(QStringLiteral(
         "INSERT INTO report (tester_serial, tester_kind, firmware_marker, slot, slot_sha256, "
         "location, report_name, search_key, saved, transferred_ms, utc_offset, report_time, "
         "devices, verdict, workbook_path, workbook_sha256, locale_name, program_version) "
         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
         "ON CONFLICT (tester_serial, slot_sha256) DO NOTHING RETURNING id"));
+    if (!prepared) return fail(insert);
     for (const QVariant& value :
          {QVariant(s.testerSerial), QVariant(s.testerKind), QVariant(report.firmwareMarker),
           QVariant(s.slot), text(slotDigest), text(s.location), text(s.reportName),
@@ -445,11 +573,14 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
         insert.addBindValue(value);
     }
     if (!insert.exec()) return fail(insert);
-    if (!insert.next()) {
+    const bool inserted = insert.next();
+    if (insert.lastError().isValid()) return fail(insert);
+    if (!inserted) {
         insert.finish();
         QSqlQuery existing(c.db());
-        existing.prepare(
-            QStringLiteral("SELECT id FROM report WHERE tester_serial = ? AND slot_sha256 = ?"));
+        if (!existing.prepare(QStringLiteral(
+                "SELECT id FROM report WHERE tester_serial = ? AND slot_sha256 = ?")))
+            return fail(existing);
         existing.addBindValue(s.testerSerial);
         existing.addBindValue(slotDigest);
         if (!existing.exec() || !existing.next()) return fail(existing);
@@ -461,7 +592,8 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
             // (not FOR UPDATE), so that a member who may only add reports
             // is still told that one is there already.
             QSqlQuery lock(c.db());
-            lock.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(?, ?)"));
+            if (!lock.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(?, ?)")))
+                return fail(lock);
             lock.addBindValue(kReportLockKey);
             lock.addBindValue(static_cast<int>(id % std::numeric_limits<int>::max()));
             if (!lock.exec()) return fail(lock);
@@ -482,9 +614,10 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
     insert.finish();
 
     QSqlQuery source(c.db());
-    source.prepare(
-        QStringLiteral("INSERT INTO report_source (report_id, slot_bytes, eeprom_bytes, "
-                       "shown_texts) VALUES (?, ?, ?, ?)"));
+    if (!source.prepare(
+            QStringLiteral("INSERT INTO report_source (report_id, slot_bytes, eeprom_bytes, "
+                           "shown_texts) VALUES (?, ?, ?, ?)")))
+        return fail(source);
     source.addBindValue(static_cast<qlonglong>(id));
     source.addBindValue(report.slotBytes);
     source.addBindValue(report.eepromBytes);
@@ -526,9 +659,10 @@ Result<StoreResult> Archive::storeAgain(int64_t id, const ArchivedReport& report
     // The kept copy moves aside; the report's own rows take this one.
     const ReportSummary& k = kept->summary;
     QSqlQuery aside(c.db());
-    aside.prepare(QStringLiteral("INSERT INTO report_copy (report_id, %1) VALUES "
-                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                      .arg(QLatin1String(kCopyColumns)));
+    if (!aside.prepare(QStringLiteral("INSERT INTO report_copy (report_id, %1) VALUES "
+                                      "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                           .arg(QLatin1String(kCopyColumns))))
+        return failed(aside);
     for (const QVariant& value :
          {QVariant(static_cast<qlonglong>(id)), QVariant(kept->copy), QVariant(k.slot),
           QVariant(kept->firmwareMarker), QVariant(static_cast<qlonglong>(k.transferredMs)),
@@ -542,11 +676,12 @@ Result<StoreResult> Archive::storeAgain(int64_t id, const ArchivedReport& report
 
     const ReportSummary& s = report.summary;
     QSqlQuery update(c.db());
-    update.prepare(
-        QStringLiteral("UPDATE report SET slot = ?, firmware_marker = ?, report_name = ?, "
-                       "search_key = ?, transferred_ms = ?, utc_offset = ?, report_time = ?, "
-                       "verdict = ?, workbook_path = ?, workbook_sha256 = ?, locale_name = ?, "
-                       "program_version = ? WHERE id = ?"));
+    if (!update.prepare(
+            QStringLiteral("UPDATE report SET slot = ?, firmware_marker = ?, report_name = ?, "
+                           "search_key = ?, transferred_ms = ?, utc_offset = ?, report_time = ?, "
+                           "verdict = ?, workbook_path = ?, workbook_sha256 = ?, locale_name = ?, "
+                           "program_version = ? WHERE id = ?")))
+        return failed(update);
     for (const QVariant& value :
          {QVariant(s.slot), QVariant(report.firmwareMarker), text(s.reportName),
           text(searchKey(k.location, s.reportName)),
@@ -558,14 +693,16 @@ Result<StoreResult> Archive::storeAgain(int64_t id, const ArchivedReport& report
     }
     if (!update.exec()) return failed(update);
     QSqlQuery source(c.db());
-    source.prepare(QStringLiteral(
-        "UPDATE report_source SET eeprom_bytes = ?, shown_texts = ? WHERE report_id = ?"));
+    if (!source.prepare(QStringLiteral(
+            "UPDATE report_source SET eeprom_bytes = ?, shown_texts = ? WHERE report_id = ?")))
+        return failed(source);
     source.addBindValue(report.eepromBytes);
     source.addBindValue(shownTexts(report.values));
     source.addBindValue(static_cast<qlonglong>(id));
     if (!source.exec()) return failed(source);
     QSqlQuery values(c.db());
-    values.prepare(QStringLiteral("DELETE FROM judged_value WHERE report_id = ?"));
+    if (!values.prepare(QStringLiteral("DELETE FROM judged_value WHERE report_id = ?")))
+        return failed(values);
     values.addBindValue(static_cast<qlonglong>(id));
     if (!values.exec()) return failed(values);
     if (auto failure = c.insertValues(id, report.values)) return *failure;
@@ -607,29 +744,40 @@ Result<std::vector<ReportSummary>> Archive::list(const ListFilter& filter, const
         sql += QStringLiteral(" LIMIT ? OFFSET ?");
         values << page.limit << static_cast<qlonglong>(page.offset);
     }
-    QSqlQuery query(connection_->db());
+    Connection& c = *connection_;
+    if (const auto& lost = c.lost()) return *lost;
+    QSqlQuery query(c.db());
     query.setForwardOnly(true);
-    query.prepare(sql);
+    if (!query.prepare(sql)) return c.error(query.lastError());
     for (const QVariant& value : values) query.addBindValue(value);
-    if (!query.exec()) return connection_->error(query.lastError());
+    if (!query.exec()) return c.error(query.lastError());
     std::vector<ReportSummary> reports;
     while (query.next()) reports.push_back(summaryOf(query));
+    // Rows arrive as they are read: a failure among them (a time-out, a
+    // lost connection) ends the loop as the last row would.
+    if (query.lastError().isValid()) return c.error(query.lastError());
     return reports;
 }
 
 Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
     Connection& c = *connection_;
+    if (const auto& lost = c.lost()) return *lost;
     // Before version 2 the shown texts stood in the value rows.
     const bool textsInRows = c.schemaVersion() < 2;
     QSqlQuery query(c.db());
-    query.prepare(QStringLiteral("SELECT %1, s.slot_bytes, s.eeprom_bytes, r.firmware_marker, "
-                                 "r.locale_name, r.program_version, %2 FROM report r "
-                                 "JOIN report_source s ON s.report_id = r.id WHERE r.id = ?")
-                      .arg(QLatin1String(kSummaryColumns),
-                           textsInRows ? QLatin1String("''") : QLatin1String("s.shown_texts")));
+    const bool prepared =
+        query.prepare(QStringLiteral("SELECT %1, s.slot_bytes, s.eeprom_bytes, r.firmware_marker, "
+                                     "r.locale_name, r.program_version, %2 FROM report r "
+                                     "JOIN report_source s ON s.report_id = r.id WHERE r.id = ?")
+                          .arg(QLatin1String(kSummaryColumns),
+                               textsInRows ? QLatin1String("''") : QLatin1String("s.shown_texts")));
+    if (!prepared) return c.error(query.lastError());
     query.addBindValue(static_cast<qlonglong>(id));
     if (!query.exec()) return c.error(query.lastError());
-    if (!query.next()) return std::optional<ArchivedReport>();
+    if (!query.next()) {
+        if (query.lastError().isValid()) return c.error(query.lastError());
+        return std::optional<ArchivedReport>();
+    }
     ArchivedReport report;
     report.summary = summaryOf(query);
     report.slotBytes = query.value(13).toByteArray();
@@ -642,10 +790,11 @@ Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
     query.finish();
     QSqlQuery values(c.db());
     values.setForwardOnly(true);
-    values.prepare(
-        QStringLiteral("SELECT measure, device, value, limit_value, judgement, %1 "
-                       "FROM judged_value WHERE report_id = ? ORDER BY position")
-            .arg(textsInRows ? QLatin1String("value_text, limit_text") : QLatin1String("'', ''")));
+    if (!values.prepare(QStringLiteral("SELECT measure, device, value, limit_value, judgement, %1 "
+                                       "FROM judged_value WHERE report_id = ? ORDER BY position")
+                            .arg(textsInRows ? QLatin1String("value_text, limit_text")
+                                             : QLatin1String("'', ''"))))
+        return c.error(values.lastError());
     values.addBindValue(static_cast<qlonglong>(id));
     if (!values.exec()) return c.error(values.lastError());
     while (values.next()) {
@@ -659,6 +808,7 @@ Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
         v.limitText = values.value(6).toString();
         report.values.push_back(std::move(v));
     }
+    if (values.lastError().isValid()) return c.error(values.lastError());
     values.finish();
     if (!textsInRows && !readShownTexts(shown, report.values)) {
         return c.error(
@@ -669,7 +819,9 @@ Result<std::optional<ArchivedReport>> Archive::report(int64_t id) {
     // Before version 3 every report had one copy.
     if (c.schemaVersion() >= 3) {
         QSqlQuery earlier(c.db());
-        earlier.prepare(QStringLiteral("SELECT COUNT(*) FROM report_copy WHERE report_id = ?"));
+        if (!earlier.prepare(
+                QStringLiteral("SELECT COUNT(*) FROM report_copy WHERE report_id = ?")))
+            return c.error(earlier.lastError());
         earlier.addBindValue(static_cast<qlonglong>(id));
         if (!earlier.exec() || !earlier.next()) return c.error(earlier.lastError());
         report.copy = report.copyCount = earlier.value(0).toInt() + 1;
@@ -687,9 +839,10 @@ Result<std::vector<ArchivedReport>> Archive::copies(int64_t id) {
     if (shown->copyCount > 1) {
         QSqlQuery rows(c.db());
         rows.setForwardOnly(true);
-        rows.prepare(QStringLiteral("SELECT %1 FROM report_copy WHERE report_id = ? "
-                                    "ORDER BY copy_number")
-                         .arg(QLatin1String(kCopyColumns)));
+        if (!rows.prepare(QStringLiteral("SELECT %1 FROM report_copy WHERE report_id = ? "
+                                         "ORDER BY copy_number")
+                              .arg(QLatin1String(kCopyColumns))))
+            return c.error(rows.lastError());
         rows.addBindValue(static_cast<qlonglong>(id));
         if (!rows.exec()) return c.error(rows.lastError());
         while (rows.next()) {
@@ -702,6 +855,7 @@ Result<std::vector<ArchivedReport>> Archive::copies(int64_t id) {
             }
             all.push_back(std::move(copy));
         }
+        if (rows.lastError().isValid()) return c.error(rows.lastError());
     }
     all.push_back(std::move(*shown));
     return all;
@@ -718,30 +872,39 @@ Result<std::vector<TrendPoint>> Archive::trend(const TrendQuery& trendQuery) {
     sql += trendQuery.device ? QStringLiteral(" AND v.device = ?")
                              : QStringLiteral(" AND v.device IS NULL");
     sql += QStringLiteral(" ORDER BY r.report_time, r.slot, r.id");
-    QSqlQuery query(connection_->db());
+    Connection& c = *connection_;
+    if (const auto& lost = c.lost()) return *lost;
+    QSqlQuery query(c.db());
     query.setForwardOnly(true);
-    query.prepare(sql);
+    if (!query.prepare(sql)) return c.error(query.lastError());
     query.addBindValue(trendQuery.measure);
     query.addBindValue(containsPattern(trendQuery.text));
     if (trendQuery.device) query.addBindValue(*trendQuery.device);
-    if (!query.exec()) return connection_->error(query.lastError());
+    if (!query.exec()) return c.error(query.lastError());
     std::vector<TrendPoint> points;
     while (query.next()) {
         points.push_back({query.value(0).toLongLong(), query.value(1).toString(),
                           query.value(2).toString(), optionalInt64(query.value(3)),
                           optionalInt64(query.value(4)), query.value(5).toString()});
     }
+    if (query.lastError().isValid()) return c.error(query.lastError());
     return points;
 }
 
 Result<int> Archive::schemaVersion() {
-    QSqlDatabase db = connection_->db();
-    const std::optional<int> version = storedSchemaVersion(db);
-    if (!version) return connection_->error(db.lastError());
+    Connection& c = *connection_;
+    if (const auto& lost = c.lost()) return *lost;
+    QSqlError failure;
+    const std::optional<int> version = [&] {
+        QSqlDatabase db = c.db();
+        return storedSchemaVersion(db, &failure);
+    }();
+    if (!version) return c.error(failure);
     return *version;
 }
 
 Result<bool> Archive::integrityOk() {
+    if (const auto& lost = connection_->lost()) return *lost;
     if (!connection_->sqlite()) return true;
     QSqlQuery query(connection_->db());
     if (!query.exec(QStringLiteral("PRAGMA integrity_check")) || !query.next())

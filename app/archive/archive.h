@@ -4,7 +4,10 @@
 // queries the transfer, ksx4ctl and windows use.
 //
 // Every call blocks until the database answers (a busy SQLite file waits up
-// to its time-out, an unreachable server up to the connect time-out). An
+// to its time-out, an unreachable server up to the connect time-out, a
+// server that stops answering or a lock held elsewhere up to the statement
+// time-out). After a lost server connection every call fails with the
+// reason the connection was lost for. An
 // Archive and its connection belong to the thread that opened it, so this
 // class is the one seam for running archive work off a user interface
 // thread: open it and make every call on one worker thread, and hand the
@@ -17,6 +20,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -26,6 +30,12 @@ namespace ksx4::archive {
 
 // The schema version this program writes; it reads every version from 1.
 inline constexpr int kSchemaVersion = 3;
+
+// How long one PostgreSQL statement may run before it fails, and half of it
+// how long it may wait for a lock another connection holds (a schema
+// migration may run ten times as long). A tighter bound the server sets
+// for the user stays.
+inline constexpr std::chrono::milliseconds kStatementTimeout{60'000};
 
 // A failure with its reason for the user, the location named without any
 // password.
@@ -100,8 +110,9 @@ class Archive {
 
     // Opens location (not none) and, for ReadWrite, creates or migrates its
     // schema in one transaction. Fails on an archive a newer program made.
-    static Result<std::unique_ptr<Archive>> open(const ArchiveLocation& location,
-                                                 Access access = Access::ReadWrite);
+    static Result<std::unique_ptr<Archive>> open(
+        const ArchiveLocation& location, Access access = Access::ReadWrite,
+        std::chrono::milliseconds statementTimeout = kStatementTimeout);
     ~Archive();
     Archive(const Archive&) = delete;
     Archive& operator=(const Archive&) = delete;

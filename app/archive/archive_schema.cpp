@@ -176,31 +176,67 @@ bool runsOn(const Statement& statement, Engine engine) {
            (statement.engines == For::Sqlite) == (engine == Engine::Sqlite);
 }
 
-bool exec(QSqlDatabase& db, const QString& sql, QString& reason) {
+// The server's refusal of a migration for want of rights (SQLSTATE 42501),
+// told as who may make the schema: the user's own words from the server
+// name only the table or schema refused.
+constexpr const char* kInsufficientPrivilege = "42501";
+
+// Who holds the archive's tables and who asks, for that refusal.
+QString refusalReason(QSqlDatabase& db, int stored, int target) {
     QSqlQuery query(db);
-    if (query.exec(sql)) return true;
-    reason = query.lastError().text();
-    return false;
+    if (!query.exec(QStringLiteral(
+            "SELECT current_user, COALESCE(current_schema(), ''), COALESCE((SELECT "
+            "pg_get_userbyid(relowner) FROM pg_class WHERE oid = to_regclass('schema_version')), "
+            "'')")) ||
+        !query.next()) {
+        return QString();
+    }
+    const QString user = query.value(0).toString();
+    const QString schema = query.value(1).toString();
+    const QString owner = query.value(2).toString();
+    if (stored == 0) {
+        return QStringLiteral(
+                   "the archive has no tables yet, and user %1 may not create tables in schema "
+                   "%2; they must be made by a user who may (the schema's owner or an "
+                   "administrator), with a first transfer")
+            .arg(user, schema);
+    }
+    return QStringLiteral(
+               "the archive's tables belong to %1; a newer schema must be made by %1 or an "
+               "administrator (a transfer by %1 brings schema version %2 to %3)")
+        .arg(owner)
+        .arg(stored)
+        .arg(target);
 }
 
 }  // namespace
 
-std::optional<int> storedSchemaVersion(QSqlDatabase& db) {
+std::optional<int> storedSchemaVersion(QSqlDatabase& db, QSqlError* failure) {
     QSqlQuery query(db);
-    if (!db.tables().contains(QStringLiteral("schema_version"))) return 0;
-    if (!query.exec(QStringLiteral("SELECT version FROM schema_version"))) return std::nullopt;
+    // Qt's table list would name a table outside the schema public as
+    // schema.table (and list other users' schemas too).
+    const bool sqlite = db.driverName() == QLatin1String("QSQLITE");
+    const QString exists = sqlite
+                               ? QStringLiteral(
+                                     "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND "
+                                     "name = 'schema_version'")
+                               : QStringLiteral("SELECT to_regclass('schema_version') IS NOT NULL");
+    if (!query.exec(exists) || !query.next()) {
+        if (failure) *failure = query.lastError();
+        return std::nullopt;
+    }
+    if (!query.value(0).toBool()) return 0;
+    if (!query.exec(QStringLiteral("SELECT version FROM schema_version"))) {
+        if (failure) *failure = query.lastError();
+        return std::nullopt;
+    }
     return query.next() ? query.value(0).toInt() : 0;
 }
 
 std::optional<QString> migrateSchema(QSqlDatabase& db, Engine engine, int target) {
-    QString reason;
-    if (!exec(
-            db,
-            QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"),
-            reason))
-        return reason;
-    const std::optional<int> stored = storedSchemaVersion(db);
-    if (!stored) return db.lastError().text();
+    QSqlError failure;
+    const std::optional<int> stored = storedSchemaVersion(db, &failure);
+    if (!stored) return failure.text();
     if (*stored > kSchemaVersion) {
         return QStringLiteral(
                    "the archive was made by a newer program (schema version %1; this program "
@@ -208,17 +244,33 @@ std::optional<QString> migrateSchema(QSqlDatabase& db, Engine engine, int target
             .arg(*stored)
             .arg(kSchemaVersion);
     }
+    if (*stored >= target) return std::nullopt;
+    const QString refused =
+        engine == Engine::Postgres ? refusalReason(db, *stored, target) : QString();
+    QString reason;
+    auto run = [&](const QString& sql) {
+        QSqlQuery query(db);
+        if (query.exec(sql)) return true;
+        const QSqlError error = query.lastError();
+        reason =
+            error.nativeErrorCode() == QLatin1String(kInsufficientPrivilege) && !refused.isEmpty()
+                ? refused
+                : error.text();
+        return false;
+    };
+    if (*stored == 0 &&
+        !run(QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)")))
+        return reason;
     for (const Migration& migration : migrations()) {
         if (migration.version <= *stored || migration.version > target) continue;
         for (const Statement& statement : migration.statements) {
             if (!runsOn(statement, engine)) continue;
-            if (!exec(db, inDialect(statement.sql, engine), reason)) return reason;
+            if (!run(inDialect(statement.sql, engine))) return reason;
         }
     }
-    if (*stored >= target) return std::nullopt;
     const QString record = *stored == 0 ? QStringLiteral("INSERT INTO schema_version VALUES (%1)")
                                         : QStringLiteral("UPDATE schema_version SET version = %1");
-    if (!exec(db, record.arg(target), reason)) return reason;
+    if (!run(record.arg(target))) return reason;
     return std::nullopt;
 }
 

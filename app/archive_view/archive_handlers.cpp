@@ -272,7 +272,9 @@ void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& se
         const std::optional<QString> text = state.ui.input(
             QStringLiteral("The archive: an SQLite file, or a PostgreSQL database as "
                            "postgresql://user@host:port/dbname (the password comes from "
-                           "~/.pgpass or PGPASSWORD). Leave it empty for the default file."),
+                           "~/.pgpass or PGPASSWORD; add ?sslmode=verify-full&sslrootcert=FILE "
+                           "for an encrypted connection to a verified server). Leave it empty "
+                           "for the default file."),
             QStringLiteral("Archive Location"), shown ? shown->displayText() : QString());
         if (!text) return;
         const QString entered = text->trimmed();

@@ -29,8 +29,31 @@ TEST(ArchiveLocationTest, ParsesEachKindAndShowsItWithoutPassword) {
         {"postgresql://ann:secret@/reports?host=/tmp/s", E::Postgres,
          "postgresql://ann@/reports?host=/tmp/s"},
         {"postgresql://db", E::None, "a postgresql:// URI needs one database name after the host"},
-        {"postgresql://db/r?sslmode=require", E::None,
-         "unknown parameter in the postgresql:// URI: sslmode"},
+        // Shown as it can be given again: brackets around an IPv6 address.
+        {"postgresql://ann@[::1]:55439/ksx4", E::Postgres, "postgresql://ann@[::1]:55439/ksx4"},
+        {"postgresql://[fe80::1%25eth0]/ksx4", E::Postgres, "postgresql://[fe80::1%25eth0]/ksx4"},
+        // libpq's parameters for a team's server, shown in a fixed order.
+        {"postgresql://ann:pw@db/r?sslrootcert=/etc/ksx4/team%20ca.crt&sslmode=verify-full",
+         E::Postgres,
+         "postgresql://ann@db/r?sslmode=verify-full&sslrootcert=/etc/ksx4/team%20ca.crt"},
+        {"postgresql://db/r?sslcert=/home/a/c.crt&sslkey=/home/a/c.key&connect_timeout=10&"
+         "application_name=Tank%20PC",
+         E::Postgres,
+         "postgresql://db/r?application_name=Tank%20PC&connect_timeout=10&sslcert=/home/a/"
+         "c.crt&sslkey=/home/a/c.key"},
+        // A service file entry may name the database.
+        {"postgresql:///?service=team", E::Postgres, "postgresql:///?service=team"},
+        {"postgresql://?service=team", E::Postgres, "postgresql:///?service=team"},
+        {"postgresql://db/r?sslmode=sometimes", E::None,
+         "sslmode in the postgresql:// URI is one of disable, allow, prefer, require, verify-ca, "
+         "verify-full"},
+        {"postgresql://db/r?connect_timeout=soon", E::None,
+         "connect_timeout in the postgresql:// URI is whole seconds"},
+        {"postgresql://db/r?sslrootcert=/a;b", E::None,
+         "the sslrootcert in the postgresql:// URI holds a semicolon or a control character, "
+         "which cannot reach the server's library"},
+        {"postgresql://db/r?password=secret", E::None,
+         "unknown parameter in the postgresql:// URI: password"},
         {"", E::None, "an empty archive location"},
     };
     for (const ParseCase& c : cases) {
@@ -49,6 +72,18 @@ TEST(ArchiveLocationTest, ParsesEachKindAndShowsItWithoutPassword) {
     EXPECT_EQ(withPassword.user, "ann");
     EXPECT_EQ(withPassword.host, "h");
     EXPECT_EQ(withPassword.databaseName, "r");
+    // What is shown is read back as the same location.
+    for (const ParseCase& c : cases) {
+        const auto parsed = parseArchiveLocation(QString::fromUtf8(c.text));
+        const auto* location = std::get_if<ArchiveLocation>(&parsed);
+        if (!location || location->engine != E::Postgres) continue;
+        const auto again = std::get<ArchiveLocation>(parseArchiveLocation(location->displayText()));
+        EXPECT_EQ(
+            std::tie(again.user, again.host, again.port, again.databaseName, again.parameters),
+            std::tie(location->user, location->host, location->port, location->databaseName,
+                     location->parameters))
+            << c.text;
+    }
 }
 
 TEST(ArchiveLocationTest, TheOptionComesFirstThenTheEnvironmentThenTheDataFolder) {

@@ -483,16 +483,51 @@ TEST(ArchiveUnusableTest, SqliteFilesThatAreNoArchiveGiveAClearReason) {
     }
 }
 
+// Rows are read as they are listed: a failure among them (here a damaged
+// report's row; on a server also a time-out or a lost connection) is the
+// listing's failure, not a shorter list.
+TEST(ArchiveUnusableTest, AFailureAmongTheRowsIsAnErrorNotAShortList) {
+    QTemporaryDir folder;
+    ArchiveLocation location;
+    location.engine = Engine::Sqlite;
+    location.path = folder.filePath(QStringLiteral("archive.sqlite"));
+    {
+        const auto archive = openArchive(location);
+        for (int slot = 1; slot <= 4; ++slot) {
+            take(archive->store(sampleReport(1001, slot, QStringLiteral("A"),
+                                             QStringLiteral("2025-01-0%1T10:00:00").arg(slot), slot,
+                                             QStringLiteral("OK"))));
+        }
+    }
+    ASSERT_TRUE(execDirectly(location, "ALTER TABLE report RENAME TO report_rows"));
+    ASSERT_TRUE(execDirectly(
+        location,
+        "CREATE VIEW report AS SELECT id, tester_serial, tester_kind, slot, location, "
+        "report_name, search_key, saved, transferred_ms, utc_offset, report_time, devices, "
+        "json(CASE WHEN slot = 3 THEN 'damaged' ELSE '\"OK\"' END) ->> '$' AS verdict, "
+        "workbook_path, workbook_sha256 FROM report_rows"));
+    const auto archive = openArchive(location, Archive::Access::ReadOnly);
+    EXPECT_THAT(failureOf(archive->list({})).toStdString(), HasSubstr("malformed JSON"));
+}
+
+// Nor is the rest of the message changed where it happens to hold the
+// password's text: it would tell the password.
 TEST(ArchiveUnusableTest, APostgresPasswordNeverShows) {
     const QString socket = postgresSocketFolder();
     if (socket.isEmpty()) GTEST_SKIP() << "no PostgreSQL test server";
-    const auto parsed =
-        archive::parseArchiveLocation("postgresql://ksx4:S3cret-pw@/no_such_db?host=" + socket);
-    const auto& location = std::get<ArchiveLocation>(parsed);
-    const QString failure = failureOf(Archive::open(location));
-    EXPECT_THAT(failure.toStdString(), HasSubstr("no_such_db"));
-    EXPECT_THAT(failure.toStdString(), Not(HasSubstr("S3cret")));
-    EXPECT_EQ(location.displayText(), "postgresql://ksx4@/no_such_db?host=" + socket);
+    for (const char* password : {"S3cret-pw", "s"}) {
+        const auto parsed = archive::parseArchiveLocation(QStringLiteral("postgresql://ksx4:") +
+                                                          password + "@/no_such_db?host=" + socket);
+        const auto& location = std::get<ArchiveLocation>(parsed);
+        const QString failure = failureOf(Archive::open(location));
+        EXPECT_THAT(
+            failure.toStdString(),
+            HasSubstr(("Archive postgresql://ksx4@/no_such_db?host=" + socket).toStdString()));
+        EXPECT_THAT(failure.toStdString(), HasSubstr("database \"no_such_db\" does not exist"));
+        EXPECT_THAT(failure.toStdString(), Not(HasSubstr("S3cret")));
+        EXPECT_THAT(failure.toStdString(), Not(HasSubstr("*")));
+        EXPECT_EQ(location.displayText(), "postgresql://ksx4@/no_such_db?host=" + socket);
+    }
 }
 
 }  // namespace
