@@ -21,8 +21,8 @@ using xls::BorderSide;
 using xls::FormatValues;
 using xls::Property;
 
-// Points between a cell's edge and its text, at the sides and above text
-// set to the top, as the workbook's pages print.
+// Points between a cell's edge and its text, at the sides, and above or
+// below text set to the top or bottom, as the workbook's pages print.
 constexpr double kCellPadding = 2.0;
 constexpr double kBorderWidth = 0.75;  // a thin border, in sheet points
 constexpr double kDefaultPoints = 10;  // the workbook's default font
@@ -126,9 +126,9 @@ SectionBox layOutSection(const QPainter& painter, const QString& codes, const Pa
 }
 
 // Where a cell's text line starts (its baseline) in the box its padding
-// leaves: text set to the top hangs below the padding; centred text is
-// centred by its ascent and descent; bottom text, the workbook's default,
-// stands on the cell's bottom edge.
+// leaves: text set to the top hangs below the padding, bottom text (the
+// workbook's default) stands on it, centred text is centred by its ascent
+// and descent.
 QPointF textOrigin(const QFontMetricsF& m, const QRectF& box, double textWidth, int horizontal,
                    int vertical) {
     const double x = horizontal == xls::kXlRight    ? box.right() - textWidth
@@ -137,7 +137,7 @@ QPointF textOrigin(const QFontMetricsF& m, const QRectF& box, double textWidth, 
     const double y = vertical == xls::kXlTop ? box.top() + kCellPadding + m.ascent()
                      : vertical == xls::kXlCenter
                          ? box.center().y() + (m.ascent() - m.descent()) / 2
-                         : box.bottom() - m.descent();
+                         : box.bottom() - kCellPadding - m.descent();
     return {x, y};
 }
 
