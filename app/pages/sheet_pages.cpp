@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ksx4::pages {
 namespace {
@@ -20,7 +21,9 @@ using xls::BorderSide;
 using xls::FormatValues;
 using xls::Property;
 
-constexpr double kCellPadding = 1.5;   // points between a cell's edge and its text
+// Points between a cell's edge and its text, at the sides, and above or
+// below text set to the top or bottom, as the workbook's pages print.
+constexpr double kCellPadding = 2.0;
 constexpr double kBorderWidth = 0.75;  // a thin border, in sheet points
 constexpr double kDefaultPoints = 10;  // the workbook's default font
 constexpr int kPaperLetter = 1, kPaperLegal = 5, kPaperA4 = 9;
@@ -43,21 +46,31 @@ int border(const FormatValues& v, BorderSide side, BorderField field) {
 
 // Fonts are given in points of the painter's coordinates, whatever the
 // device's resolution: the painter's transform does the scaling.
-QFont pageFont(const QPainter& painter, double points, bool bold, bool italic = false,
-               bool underline = false) {
+// Pairs are not kerned: the sheet's printing sets every glyph at its own
+// advance ("PA" in a title would come out 1 point narrower).
+QFont pageFont(const QPainter& painter, double points, bool bold, bool italic = false) {
     QFont font(kFontFamily);
     font.setStyleHint(QFont::SansSerif);
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setPointSizeF(points * 72.0 / painter.device()->logicalDpiY());
     font.setBold(bold);
     font.setItalic(italic);
-    font.setUnderline(underline);
+    font.setKerning(false);
     return font;
 }
 
 // Measured on the painter's device, whose resolution the font sizes allow for.
 QFontMetricsF metrics(const QPainter& painter, const QFont& font) {
     return QFontMetricsF(font, painter.device());
+}
+
+// A stored width (1/256 of the default font's digit) on paper: the digit
+// measured in whole twips, the width taken in whole twips, rounded down
+// after half a twip is taken off. Scaling the digit's exact width instead
+// makes every column 0.2 % wider than the sheet prints.
+double columnPoints(int units) {
+    const double digitTwips = std::round(xls::kDigitWidthPoints * 20);
+    return std::max(0.0, std::floor(units * digitTwips / 256 - 0.5)) / 20;
 }
 
 // A run of consecutive items whose sizes fill at most `room`, forced to
@@ -87,8 +100,8 @@ struct SectionBox {
     double height = 0;
 };
 
-double lineHeight(const QPainter& painter, const TextLine& line, double zoom) {
-    double height = metrics(painter, pageFont(painter, kDefaultPoints * zoom, false)).height();
+double lineHeight(const QPainter& painter, const TextLine& line) {
+    double height = metrics(painter, pageFont(painter, kDefaultPoints, false)).height();
     for (const TextRun& run : line)
         height =
             std::max(height, metrics(painter, pageFont(painter, run.points, run.bold)).height());
@@ -103,27 +116,38 @@ double lineWidth(const QPainter& painter, const TextLine& line) {
     return width;
 }
 
-// Header and footer texts scale with the sheet, as the zoom asks.
-SectionBox layOutSection(const QPainter& painter, const QString& codes, const PageFields& fields,
-                         double zoom) {
+// In the painter's coordinates, which the zoom scales as it scales the sheet.
+SectionBox layOutSection(const QPainter& painter, const QString& codes, const PageFields& fields) {
     SectionBox box;
     if (codes.isEmpty()) return box;
     box.lines = parseSection(codes, fields, kDefaultPoints);
-    for (TextLine& line : box.lines) {
-        for (TextRun& run : line) run.points *= zoom;
-        box.height += lineHeight(painter, line, zoom);
-    }
+    for (const TextLine& line : box.lines) box.height += lineHeight(painter, line);
     return box;
+}
+
+// Where a cell's text line starts (its baseline) in the box its padding
+// leaves: text set to the top hangs below the padding, bottom text (the
+// workbook's default) stands on it, centred text is centred by its ascent
+// and descent.
+QPointF textOrigin(const QFontMetricsF& m, const QRectF& box, double textWidth, int horizontal,
+                   int vertical) {
+    const double x = horizontal == xls::kXlRight    ? box.right() - textWidth
+                     : horizontal == xls::kXlCenter ? box.center().x() - textWidth / 2
+                                                    : box.left();
+    const double y = vertical == xls::kXlTop ? box.top() + kCellPadding + m.ascent()
+                     : vertical == xls::kXlCenter
+                         ? box.center().y() + (m.ascent() - m.descent()) / 2
+                         : box.bottom() - kCellPadding - m.descent();
+    return {x, y};
 }
 
 enum class Anchor { Left, Center, Right };
 
 // Draws a section's lines from top down, each placed on its anchor x.
-void drawSection(QPainter& painter, const SectionBox& box, double top, double x, Anchor anchor,
-                 double zoom) {
+void drawSection(QPainter& painter, const SectionBox& box, double top, double x, Anchor anchor) {
     double y = top;
     for (const TextLine& line : box.lines) {
-        const double height = lineHeight(painter, line, zoom);
+        const double height = lineHeight(painter, line);
         const double width = lineWidth(painter, line);
         double runX = anchor == Anchor::Left     ? x
                       : anchor == Anchor::Center ? x - width / 2
@@ -133,10 +157,21 @@ void drawSection(QPainter& painter, const SectionBox& box, double top, double x,
             ascent = std::max(ascent,
                               metrics(painter, pageFont(painter, run.points, run.bold)).ascent());
         for (const TextRun& run : line) {
-            const QFont font = pageFont(painter, run.points, run.bold, run.italic, run.underline);
+            const QFont font = pageFont(painter, run.points, run.bold, run.italic);
+            const QFontMetricsF m = metrics(painter, font);
+            const double advance = m.horizontalAdvance(run.text);
             painter.setFont(font);
             painter.drawText(QPointF(runX, y + ascent), run.text);
-            runX += metrics(painter, font).horizontalAdvance(run.text);
+            if (run.underline) {
+                // As the sheet's printing underlines: a quarter of the font's
+                // descent thick, its middle 0.38 descents below the baseline
+                // (the font's own underline is a third thicker).
+                const double thickness = m.descent() / 4;
+                painter.fillRect(QRectF(runX, y + ascent + 0.38 * m.descent() - thickness / 2,
+                                        advance, thickness),
+                                 painter.pen().color());
+            }
+            runX += advance;
         }
         y += height;
     }
@@ -160,8 +195,7 @@ SheetPages::SheetPages(const xls::SheetModel& sheet, QString fileName, QString s
         const int units =
             column.width < 0 ? xls::kDefaultColumnWidth : xls::columnWidthUnits(column.width);
         const bool hidden = column.hidden || column.width == 0;
-        columnPoints_[static_cast<std::size_t>(c - 1)] =
-            hidden ? 0 : units * xls::kDigitWidthPoints / 256;
+        columnPoints_[static_cast<std::size_t>(c - 1)] = hidden ? 0 : columnPoints(units);
     }
 
     // The print area, or every used cell.
@@ -260,29 +294,36 @@ void SheetPages::drawHeaderAndFooter(QPainter& painter, int page) const {
     const xls::PageSetup& setup = sheet_.pageSetup();
     const int firstNumber = setup.firstPageNumber == xls::kXlAutomatic ? 1 : setup.firstPageNumber;
     const PageFields fields{firstNumber + page, pageCount(), fileName_, sheetName_};
-    const double left = setup.leftMargin;
-    const double right = pageSize_.width() - setup.rightMargin;
+    // Header and footer texts scale with the sheet, as the zoom asks: drawn
+    // through the painter's scale, their sizes stay fractional (18 points at
+    // 82 % are 14.76) where the font engine would round a zoomed size to
+    // whole points.
+    const double zoom = std::clamp(setup.zoom, 10, 400) / 100.0;
+    painter.save();
+    painter.scale(zoom, zoom);
+    const double left = setup.leftMargin / zoom;
+    const double right = (pageSize_.width() - setup.rightMargin) / zoom;
     const double center = (left + right) / 2;
     painter.setPen(Qt::black);
 
     // Header sections hang from the header margin; the footer's sections
     // stand centred in a block whose bottom is at the footer margin.
-    const double zoom = std::clamp(setup.zoom, 10, 400) / 100.0;
-    const SectionBox header = layOutSection(painter, setup.centerHeader, fields, zoom);
-    drawSection(painter, header, setup.headerMargin, center, Anchor::Center, zoom);
+    const SectionBox header = layOutSection(painter, setup.centerHeader, fields);
+    drawSection(painter, header, setup.headerMargin / zoom, center, Anchor::Center);
 
-    const SectionBox footers[] = {layOutSection(painter, setup.leftFooter, fields, zoom),
-                                  layOutSection(painter, setup.centerFooter, fields, zoom),
-                                  layOutSection(painter, setup.rightFooter, fields, zoom)};
+    const SectionBox footers[] = {layOutSection(painter, setup.leftFooter, fields),
+                                  layOutSection(painter, setup.centerFooter, fields),
+                                  layOutSection(painter, setup.rightFooter, fields)};
     double blockHeight = 0;
     for (const SectionBox& box : footers) blockHeight = std::max(blockHeight, box.height);
-    const double bottom = pageSize_.height() - setup.footerMargin;
+    const double bottom = (pageSize_.height() - setup.footerMargin) / zoom;
     const auto topOf = [&](const SectionBox& box) {
         return bottom - blockHeight + (blockHeight - box.height) / 2;
     };
-    drawSection(painter, footers[0], topOf(footers[0]), left, Anchor::Left, zoom);
-    drawSection(painter, footers[1], topOf(footers[1]), center, Anchor::Center, zoom);
-    drawSection(painter, footers[2], topOf(footers[2]), right, Anchor::Right, zoom);
+    drawSection(painter, footers[0], topOf(footers[0]), left, Anchor::Left);
+    drawSection(painter, footers[1], topOf(footers[1]), center, Anchor::Center);
+    drawSection(painter, footers[2], topOf(footers[2]), right, Anchor::Right);
+    painter.restore();
 }
 
 void SheetPages::drawCells(QPainter& painter, const PageCells& c) const {
@@ -341,13 +382,6 @@ void SheetPages::drawCells(QPainter& painter, const PageCells& c) const {
                      n >= c.firstColumn && spanRight - spanLeft < needed && empty(r, n); --n)
                     spanLeft = x(n);
             }
-            Qt::Alignment align = horizontal == xls::kXlRight    ? Qt::AlignRight
-                                  : horizontal == xls::kXlCenter ? Qt::AlignHCenter
-                                                                 : Qt::AlignLeft;
-            const int vertical = value(f, Property::VerticalAlignment);
-            align |= vertical == xls::kXlTop      ? Qt::AlignTop
-                     : vertical == xls::kXlCenter ? Qt::AlignVCenter
-                                                  : Qt::AlignBottom;
             QRectF box(spanLeft + kCellPadding, top, spanRight - spanLeft - 2 * kCellPadding,
                        bottom - top);
             if (horizontal == xls::kXlRight) {
@@ -355,18 +389,19 @@ void SheetPages::drawCells(QPainter& painter, const PageCells& c) const {
             } else if (horizontal != xls::kXlCenter) {
                 box.setLeft(box.left() + indent);
             }
+            const QPointF origin = textOrigin(metrics(painter, font), box, textWidth, horizontal,
+                                              value(f, Property::VerticalAlignment));
             painter.setFont(font);
             painter.setPen(Qt::black);
-            const int flags = static_cast<int>(align | Qt::TextSingleLine) | Qt::TextDontClip;
             if (spanRight - spanLeft >= needed) {
-                painter.drawText(box, flags, text);
+                painter.drawText(origin, text);
                 continue;
             }
             // Cut off where the neighbour's text begins, as a spreadsheet does.
             painter.save();
             painter.setClipRect(QRectF(spanLeft, top, spanRight - spanLeft, bottom - top),
                                 Qt::IntersectClip);
-            painter.drawText(box, flags, text);
+            painter.drawText(origin, text);
             painter.restore();
         }
     }
