@@ -13,6 +13,7 @@
 #include "firmware/firmware_update.h"
 #include "platform/gpib_binding.h"
 #include "platform/link_library.h"
+#include "platform/pooled_threads.h"
 #include "platform/qt/qt_operator.h"
 #include "report/transfer.h"
 #include "settings/erase_reports.h"
@@ -100,6 +101,7 @@ ksx4::MainWindowHandlers withEngineeringHandlers(ksx4::MainWindowHandlers handle
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    ksx4::joinPooledThreadsWhenTheApplicationEnds();
     QApplication::setApplicationName(QStringLiteral("KSX-4 Assistant"));
     QApplication::setOrganizationName(QStringLiteral("KSX-4 Assistant"));  // the settings' folder
     QApplication::setApplicationVersion(QStringLiteral(KSX4_PROJECT_VERSION));

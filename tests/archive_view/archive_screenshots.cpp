@@ -11,6 +11,7 @@
 #include "core/operation_runner.h"
 #include "core/program_state.h"
 #include "platform/link_library.h"
+#include "platform/pooled_threads.h"
 #include "scripted_operator.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ bool shoot(QWidget& window, const QString& path) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    ksx4::joinPooledThreadsWhenTheApplicationEnds();
     if (argc != 5) {
         std::fprintf(stderr, "usage: ksx4_archive_screenshots ARCHIVE LOCATION DEVICE OUTDIR\n");
         return 2;

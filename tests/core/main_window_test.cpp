@@ -8,6 +8,7 @@
 #include "core/pause.h"
 #include "core/program_state.h"
 #include "platform/link_library.h"
+#include "platform/pooled_threads.h"
 #include "platform/qt/qt_operator.h"
 #include "tester_image.h"
 
@@ -252,6 +253,7 @@ TEST_F(MainWindowTest, TransferAndFirmwareButtonsFollowRunnerAndProcedures) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ksx4::joinPooledThreadsWhenTheApplicationEnds();
     QStandardPaths::setTestModeEnabled(true);  // the settings go to a test folder
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

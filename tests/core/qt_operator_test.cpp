@@ -2,6 +2,7 @@
 // answers, how message lines and file filters are shown.
 #include "platform/qt/qt_operator.h"
 #include "core/status_list_model.h"
+#include "platform/pooled_threads.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <stdexcept>
 #include <thread>
@@ -131,6 +133,22 @@ TEST(QtOperatorWait, FailuresAndExitRequestsComeBackAfterTheCall) {
     EXPECT_TRUE(returned) << "the call ran to its end first";
 }
 
+// The call's thread has ended completely, its exit clean-up included, when
+// the wait returns: nothing of it is left for a program that ends next.
+TEST(QtOperatorWait, TheCallsThreadHasEndedWhenTheWaitReturns) {
+    struct ExitCleanUp {
+        std::atomic<bool>* done;
+        ~ExitCleanUp() { *done = true; }
+    };
+    static std::atomic<bool> cleanedUp{false};
+    OperatorFixture f;
+    f.ui.waitFor([] {
+        const QObject onThisThread;  // Qt keeps data for the thread
+        thread_local ExitCleanUp marker{&cleanedUp};
+    });
+    EXPECT_TRUE(cleanedUp);
+}
+
 TEST(QtNameFilters, PairsBecomeQtFilters) {
     EXPECT_EQ(qtNameFilters("xls Files (*.xls)|*.xls"), QStringList{"xls Files (*.xls)"});
     EXPECT_EQ(qtNameFilters("Hex Files|*.hex;*.HEX|All Files|*.*"),
@@ -145,6 +163,7 @@ TEST(QtNameFilters, PairsBecomeQtFilters) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ksx4::joinPooledThreadsWhenTheApplicationEnds();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -5,6 +5,7 @@
 #include "engineering/cal_window.h"
 #include "core/operation_runner.h"
 #include "fake_program.h"
+#include "platform/pooled_threads.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -125,6 +126,7 @@ TEST_F(CalWindowTest, ButtonsRunTheirHandlersThroughTheRunner) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ksx4::joinPooledThreadsWhenTheApplicationEnds();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -11,6 +11,7 @@
 #include "firmware_fixture.h"
 #include "intel_hex_text.h"
 #include "platform/link_library.h"
+#include "platform/pooled_threads.h"
 #include "platform/qt/qt_operator.h"
 #include "tester_image.h"
 
@@ -280,6 +281,7 @@ TEST_F(FirmwareWindowTest, ExitDuringTheBootLoadWaitsForItThenEndsTheProgram) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ksx4::joinPooledThreadsWhenTheApplicationEnds();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -5,6 +5,7 @@
 #include "pages/sheet_pages.h"
 #include "pages/header_footer.h"
 #include "pages/page_output.h"
+#include "platform/pooled_threads.h"
 #include "platform/xls/sheet_model.h"
 #include "platform/xls/spreadsheet.h"
 #include "scripted_operator.h"
@@ -194,6 +195,7 @@ TEST_F(PagesTest, DrawnPageShowsFillsBordersHeaderAndFooter) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    ksx4::joinPooledThreadsWhenTheApplicationEnds();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

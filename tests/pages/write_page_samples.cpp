@@ -5,6 +5,7 @@
 #include "core/program_state.h"
 #include "pages/page_output.h"
 #include "pages/sheet_pages.h"
+#include "platform/pooled_threads.h"
 #include "platform/xls/spreadsheet.h"
 #include "sample_report_writer.h"
 
@@ -40,6 +41,7 @@ bool writeCase(const QDir& folder, uint16_t testerType, int devices) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    ksx4::joinPooledThreadsWhenTheApplicationEnds();
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
         return 2;

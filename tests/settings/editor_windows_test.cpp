@@ -8,6 +8,7 @@
 #include "core/operation_runner.h"
 #include "core/program_state.h"
 #include "platform/link_library.h"
+#include "platform/pooled_threads.h"
 #include "platform/qt/qt_operator.h"
 #include "settings/limits_editor.h"
 #include "settings/limits_window.h"
@@ -271,6 +272,7 @@ TEST_F(EditorWindowsTest, EditorMessagesOpenOverTheEditor) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ksx4::joinPooledThreadsWhenTheApplicationEnds();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

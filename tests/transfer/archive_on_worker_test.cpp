@@ -2,6 +2,7 @@
 // the connection is opened, used and closed there, on both engines.
 #include "archive_engines.h"
 #include "core/status_list_model.h"
+#include "platform/pooled_threads.h"
 #include "platform/qt/qt_operator.h"
 #include "report/report_copies.h"
 
@@ -50,6 +51,7 @@ INSTANTIATE_TEST_SUITE_P(Engines, ArchiveOnWorkerTest, kBothEngines, engineName)
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ksx4::joinPooledThreadsWhenTheApplicationEnds();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -3,6 +3,7 @@
 #include "core/end_program.h"
 #include "core/program_state.h"
 #include "platform/link_library.h"
+#include "platform/pooled_threads.h"
 #include "platform/usb_access_report.h"
 
 #include <QGuiApplication>
@@ -95,7 +96,9 @@ std::unique_ptr<QGuiApplication> guiForDrawingPages() {
     static int argc = 3;
     static char name[] = "ksx4ctl", platform[] = "-platform", offscreen[] = "offscreen";
     static char* argv[] = {name, platform, offscreen, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
+    auto gui = std::make_unique<QGuiApplication>(argc, argv);
+    joinPooledThreadsWhenTheApplicationEnds();
+    return gui;
 }
 
 }  // namespace ksx4::ctl

@@ -19,13 +19,13 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QStandardPaths>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <thread>
 
 namespace ksx4 {
 namespace {
@@ -199,15 +199,6 @@ void QtOperator::appendToList(const QStringList& lines) {
 }
 
 void QtOperator::runWhileWaiting(const std::function<void()>& call) {
-    std::exception_ptr failure;
-    std::unique_ptr<QThread> worker(QThread::create([&call, &failure] {
-        try {
-            call();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }));
-
     // The status text from its start, and beneath it the busy panel.
     statusField_->setCursorPosition(0);
     QWidget* area = statusField_->parentWidget();
@@ -269,11 +260,21 @@ void QtOperator::runWhileWaiting(const std::function<void()>& call) {
     tick.start(100);
 
     QEventLoop loop;
-    // Queued from the worker: a call that ends before exec() still ends it.
-    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
+    std::exception_ptr failure;
+    // Joined, not a QThread: QThread::wait() returns before the thread's
+    // exit clean-up has freed Qt's data for it, which a program ending
+    // right after the call would leave behind.
+    std::thread worker([&call, &failure, &loop] {
+        try {
+            call();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // Queued: a call that ends before exec() still ends it.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
     loop.exec();
-    worker->wait();
+    worker.join();
 
     tick.stop();
     QGuiApplication::restoreOverrideCursor();
