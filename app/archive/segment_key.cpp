@@ -2,8 +2,12 @@
 
 namespace ksx4::archive {
 
-QString segmentKey(const QString& location) { return segmentName(location).toCaseFolded(); }
+QString segmentKey(const QString& location) {
+    return segmentName(location).toCaseFolded();
+}
 
-QString segmentName(const QString& location) { return location.trimmed(); }
+QString segmentName(const QString& location) {
+    return location.trimmed();
+}
 
 }  // namespace ksx4::archive
