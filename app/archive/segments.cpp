@@ -326,7 +326,8 @@ Result<std::optional<ReportSummary>> latestReport(Archive& archive, const QStrin
 }
 
 Result<std::vector<ArchivedReport>> reportsWithValues(Archive& archive,
-                                                      const std::vector<int64_t>& ids) {
+                                                      const std::vector<int64_t>& ids,
+                                                      bool withValues) {
     std::unordered_map<int64_t, ArchivedReport> byId;
     for (std::size_t first = 0; first < ids.size(); first += kIdsPerQuery) {
         const std::size_t count = std::min(kIdsPerQuery, ids.size() - first);
@@ -350,6 +351,7 @@ Result<std::vector<ArchivedReport>> reportsWithValues(Archive& archive,
             report.programVersion = reports.value(c + 4).toString();
             byId.emplace(report.summary.id, std::move(report));
         }
+        if (!withValues) continue;
         QSqlQuery values(In::db(archive));
         values.setForwardOnly(true);
         if (!values.exec(QStringLiteral("SELECT report_id, measure, device, value, limit_value, "

@@ -67,11 +67,12 @@ Result<std::vector<ReportSummary>> segmentReports(Archive& archive, const QStrin
 Result<std::optional<ReportSummary>> latestReport(Archive& archive, const QString& segment);
 
 // The reports of ids (those that exist, in the order of ids) with their
-// source bytes and judged values, without the texts the workbook shows
-// (valueText and limitText stay empty): what reading many reports needs,
-// in two queries.
+// source bytes and, withValues, their judged values, without the texts the
+// workbook shows (valueText and limitText stay empty): what reading many
+// reports needs, in one or two queries.
 Result<std::vector<ArchivedReport>> reportsWithValues(Archive& archive,
-                                                      const std::vector<int64_t>& ids);
+                                                      const std::vector<int64_t>& ids,
+                                                      bool withValues = true);
 
 // The report a person chose as the segment's baseline, or nullopt (none
 // chosen, or an archive older than the segments schema).
