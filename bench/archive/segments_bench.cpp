@@ -184,9 +184,15 @@ std::optional<ArchiveLocation> filledArchive(Engine engine) {
             if (QFileInfo::exists(kept)) return made[index] = location;
         }
     } else {
-        if (!BenchServer::get().running()) return std::nullopt;
-        location.host = BenchServer::get().socket();
+        // KSX4_BENCH_PG_SOCKET: a server of scripts/pg-test-server.sh that
+        // keeps the filled database between runs.
+        const QString kept = qEnvironmentVariable("KSX4_BENCH_PG_SOCKET");
+        if (kept.isEmpty() && !BenchServer::get().running()) return std::nullopt;
+        location.host = kept.isEmpty() ? BenchServer::get().socket() : kept;
         location.user = QStringLiteral("ksx4");
+        location.databaseName = QStringLiteral("segments");
+        if (!kept.isEmpty() && execOn(location, QStringLiteral("SELECT 1 FROM report LIMIT 1")))
+            return made[index] = location;
         location.databaseName = QStringLiteral("postgres");
         execOn(location, QStringLiteral("DROP DATABASE IF EXISTS segments"));
         if (!execOn(location, QStringLiteral("CREATE DATABASE segments"))) return std::nullopt;
