@@ -140,16 +140,26 @@ Result<std::vector<Grouped>> keyedSegments(Archive& archive) {
     const QString latest = QStringLiteral(
         "(SELECT x.id FROM report x WHERE x.segment_key = g.segment_key "
         "ORDER BY x.report_time %1, x.slot %1, x.id %1 LIMIT 1)");
+    // PostgreSQL finds the latest report through LATERAL, which SQLite
+    // lacks; SQLite looks up the id a scalar subquery gives.
+    const QString latestJoin =
+        In::sqlite(archive)
+            ? QStringLiteral("JOIN report l ON l.id = %1").arg(latest.arg(QStringLiteral("DESC")))
+            : QStringLiteral(
+                  "CROSS JOIN LATERAL (SELECT x.id, x.location, x.report_time, "
+                  "x.slot, x.verdict FROM report x WHERE x.segment_key = "
+                  "g.segment_key ORDER BY x.report_time DESC, x.slot DESC, x.id DESC "
+                  "LIMIT 1) l");
     const QString sql =
         QStringLiteral(
             "SELECT g.segment_key, g.reports, g.first_time, l.id, l.location, l.report_time, "
             "l.slot, l.verdict, %1, c.id, c.report_time, c.slot "
             "FROM (SELECT segment_key, COUNT(*) AS reports, MIN(report_time) AS first_time "
             "FROM report GROUP BY segment_key) g "
-            "JOIN report l ON l.id = %2 "
+            "%2 "
             "LEFT JOIN segment_baseline b ON b.segment_key = g.segment_key "
             "LEFT JOIN report c ON c.id = b.report_id AND c.segment_key = g.segment_key")
-            .arg(latest.arg(QString()), latest.arg(QStringLiteral("DESC")));
+            .arg(latest.arg(QString()), latestJoin);
     if (!query.exec(sql)) return In::error(archive, query.lastError());
     std::vector<Grouped> segments;
     while (query.next()) {
@@ -401,7 +411,7 @@ Result<std::vector<ArchivedReport>> reportsForReading(Archive& archive,
         if (!reports.exec(QStringLiteral("SELECT r.id, r.tester_kind, r.location, r.saved, "
                                          "r.transferred_ms, r.utc_offset, s.slot_bytes "
                                          "FROM report r JOIN report_source s ON s.report_id = "
-                                         "r.id WHERE r.id IN (%1)")
+                                         "r.id WHERE r.id IN (%1) AND s.report_id IN (%1)")
                               .arg(list)))
             return In::error(archive, reports.lastError());
         while (reports.next()) {
