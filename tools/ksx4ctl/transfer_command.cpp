@@ -22,7 +22,11 @@ const char* const kTransferUsage =
     "reports at its next start. The steps, texts and questions are those of\n"
     "\"Transfer Reports  from KSX-4\" in ksx4_assistant. Every report is also\n"
     "kept in the archive; the tester erases its reports only when every one\n"
-    "is in its workbook and in the archive.\n"
+    "is in its workbook and in the archive. After the line \"Archived N\n"
+    "reports in LOCATION\" follows one line for each report whose findings\n"
+    "hold an alarm or a warning: its segment and its worst finding, against\n"
+    "the segment's baseline (see ksx4ctl archive diagnose). Findings are\n"
+    "hints: they change no workbook, verdict or erase.\n"
     "\n"
     "  --folder DIR     the folder for the workbooks (asked for when missing)\n"
     "  --archive LOCATION\n"
@@ -78,18 +82,22 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
     // Made only when PDFs are asked for.
     const auto fonts = transfer.alsoSavePdf ? guiForDrawingPages() : nullptr;
     std::optional<QString> archivedLine;
+    std::vector<QString> findingLines;
     const int exitCode = runOperation(
-        context, options, [&archiveLocation, &transfer, &archivedLine](ProgramState& state) {
+        context, options,
+        [&archiveLocation, &transfer, &archivedLine, &findingLines](ProgramState& state) {
             TransferSession session;
             session.copies = ReportCopies(archiveLocation);
             session.alsoSavePdf = transfer.alsoSavePdf;
             const Outcome outcome = cmddownloaddata_Click(state, session);
             archivedLine = session.copies.archivedLine();
+            findingLines = session.copies.findingLines();
             return outcome;
         });
-    // The window shows this line on its status list, which the console
+    // The window shows these lines on its status list, which the console
     // does not print.
     if (archivedLine) context.out << archivedLine->toStdString() << '\n';
+    for (const QString& line : findingLines) context.out << line.toStdString() << '\n';
     return exitCode;
 }
 
