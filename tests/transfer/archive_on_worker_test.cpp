@@ -38,9 +38,9 @@ TEST_P(ArchiveOnWorkerTest, TheWindowsWorkerStoresTheReport) {
     EXPECT_EQ(copies.storedCount(), 1);
     EXPECT_EQ(copies.alreadyKeptCount(), 1);
     copies.tellOutcome(ui);
-    EXPECT_EQ(
-        list.lines().back(),
-        QStringLiteral("Archived 2 reports in %1 (1 already there)").arg(location.displayText()));
+    // Its bytes are no real report's, so finding lines may follow.
+    EXPECT_TRUE(list.lines().contains(
+        QStringLiteral("Archived 2 reports in %1 (1 already there)").arg(location.displayText())));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ArchiveOnWorkerTest, kBothEngines, engineName);

@@ -114,8 +114,9 @@ TEST_P(TransferArchiveTest, AReportTransferredAgainWithNewLimitsKeepsBothWorkboo
     transfer();  // replacing the workbooks whose names stayed
 
     ASSERT_EQ(outcome, Outcome::Done);
-    EXPECT_EQ(ui.list.back(), QStringLiteral("Archived 8 reports in ") + location.displayText() +
-                                  QStringLiteral(" (8 kept again with changed limits or names)"));
+    EXPECT_EQ(archivedLineOf(ui.list),
+              QStringLiteral("Archived 8 reports in ") + location.displayText() +
+                  QStringLiteral(" (8 kept again with changed limits or names)"));
     const auto reports = listed(location);
     ASSERT_EQ(reports.size(), 8u);
     auto archive = std::get<std::unique_ptr<archive::Archive>>(archive::Archive::open(location));
