@@ -186,11 +186,11 @@ std::string indexed(const std::string& path, qsizetype index) {
 // not cover.
 uint8_t code(const QJsonValue& value, const std::string& path,
              std::initializer_list<std::pair<const char*, uint8_t>> names, uint32_t minCode) {
-    if (value.isString()) {
-        for (const auto& [name, number] : names)
-            if (value.toString() == QLatin1String(name)) return number;
-    }
-    if (value.isDouble()) return static_cast<uint8_t>(wholeNumber(value, path, minCode, 255));
+    for (const auto& [name, number] : names)
+        if (value.isString() && value.toString() == QLatin1String(name)) return number;
+    const double number = value.toDouble(-1);
+    if (value.isDouble() && std::floor(number) == number && number >= minCode && number <= 255)
+        return static_cast<uint8_t>(number);
     std::string choices;
     for (const auto& [name, number] : names) choices += std::string("\"") + name + "\", ";
     throw BadField{path, choices + "or a code from " + std::to_string(minCode) + " to 255, not " +
