@@ -1,6 +1,6 @@
 #include "report/report_texts.h"
 
-#include <array>
+#include "diagnosis/segment_reading.h"
 
 namespace ksx4 {
 
@@ -23,17 +23,7 @@ QString addressText(uint32_t address) {
 }
 
 QString shieldShortText(uint8_t code) {
-    static const std::array<QString, 8> texts{
-        QStringLiteral("Short to (+)"),
-        QStringLiteral("Short to (-)"),
-        QStringLiteral("No Shorts"),
-        QStringLiteral("Both"),
-        QStringLiteral("Intermittent Short to (+)"),
-        QStringLiteral("Intermittent Short to (-)"),
-        QStringLiteral("Short to (+)"),
-        QStringLiteral("Short to (-)"),
-    };
-    return code < texts.size() ? texts[code] : QStringLiteral("Unknown");
+    return diagnosis::shieldShortText(code);
 }
 
 QString summarySentence(int badCount, int warnCount) {
