@@ -7,6 +7,7 @@
 #include "tester_image.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -28,10 +29,10 @@ std::variant<DescribedTester, std::string> describedTester(std::string_view json
 std::variant<DescribedTester, std::string> readDescribedTester(const std::filesystem::path& file);
 
 // A moment "YYYY-MM-DDTHH:MM[:SS]" as report ticks (2.048 seconds from
-// 1 January 1972): the first tick shown at or after it (at most 2 s later);
-// empty when the text is no such
-// moment or the tester cannot store it (the first byte of a stored time is
-// never 0, so the earliest is 1973-02-01T16:22:18).
+// 1 January 1972): the first tick shown at or after it (at most 2 s later).
+// Empty when the text is no such moment or the tester cannot store it (the
+// first byte of a stored time is never 0, so the earliest is
+// 1973-02-01T16:22:18).
 std::optional<uint32_t> ticksFromText(std::string_view text);
 
 }  // namespace ksx4::sim
