@@ -20,8 +20,10 @@ bin=$root/build/release/stage/bin
 workbooks=
 while [[ $# -gt 0 ]]; do
   case $1 in
-    --bin) bin=$2; shift 2 ;;
-    --workbooks) workbooks=$2; shift 2 ;;
+    --bin|--workbooks)
+      [[ $# -ge 2 ]] || { echo "make-history.sh: $1 needs a folder" >&2; exit 2; }
+      if [[ $1 == --bin ]]; then bin=$2; else workbooks=$2; fi
+      shift 2 ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     -*) echo "make-history.sh: unknown option $1" >&2; exit 2 ;;
     *) break ;;
