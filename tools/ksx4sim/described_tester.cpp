@@ -201,7 +201,10 @@ struct Kind {
     bool pa = false;
 };
 
-DeviceEntry readDevice(const QJsonValue& value, const std::string& path, Kind kind) {
+// A device and the table entry (0..31) it goes in; position: its place in
+// the list.
+std::pair<DeviceEntry, size_t> readDevice(const QJsonValue& value, const std::string& path,
+                                          Kind kind, size_t position) {
     Fields f(value, path);
     DeviceEntry entry;
     const auto address = f.take("address");
@@ -220,9 +223,9 @@ DeviceEntry readDevice(const QJsonValue& value, const std::string& path, Kind ki
     } else {
         f.refuse("role", "only a KSX-4-PA report stores a bus role");
     }
-    f.take("entry");  // read by the caller
+    const size_t index = f.number("entry", 1, 32, static_cast<uint32_t>(position + 1)) - 1;
     f.refuseUnknownKeys();
-    return entry;
+    return {entry, index};
 }
 
 void readDevices(const QJsonValue& value, const std::string& path, Kind kind, Report& report) {
@@ -230,11 +233,9 @@ void readDevices(const QJsonValue& value, const std::string& path, Kind kind, Re
     std::set<int> addresses;
     for (qsizetype i = 0; i < devices.size(); ++i) {
         const std::string at = indexed(path, i);
-        const DeviceEntry entry = readDevice(devices[i], at, kind);
-        Fields f(devices[i], at);
-        const auto index = f.number("entry", 1, 32, static_cast<uint32_t>(i + 1)) - 1;
+        const auto [entry, index] = readDevice(devices[i], at, kind, static_cast<size_t>(i));
         if (report.devices[index])
-            throw BadField{f.path("entry"), "entry " + std::to_string(index + 1) + " is taken"};
+            throw BadField{at + ".entry", "entry " + std::to_string(index + 1) + " is taken"};
         if (!addresses.insert(entry.address).second) {
             throw BadField{at + ".address",
                            std::to_string(entry.address) + " stands twice in this report"};
