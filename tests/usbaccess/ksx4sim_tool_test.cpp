@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -79,13 +80,49 @@ TEST_F(Ksx4simTest, SameSeedSameBytesAndNothingOverwrittenWithoutForce) {
     EXPECT_EQ(stored().eeprom, first.eeprom);
 }
 
+TEST_F(Ksx4simTest, InitFromADescriptionWritesItAndFromAFaultyOneNothing) {
+    const auto write = [&](const char* name, const std::string& text) {
+        std::ofstream(dir / name) << text;
+        return (dir / name).string();
+    };
+    const std::string good = write("good.json", R"({"serial": 4321, "reports": [
+        {"location": "Tank 3", "saved": "2026-03-01T10:30", "devices": [{"address": 20}]},
+        {"slot": 5, "location": "Tank 4", "saved": "2026-03-01T11:30"}]})");
+    const Result written = ksx4sim("init " + dir.string() + " --from " + good);
+    ASSERT_EQ(written.exitCode, 0) << written.output;
+    EXPECT_EQ(written.output, "Wrote a KSX-4 with serial number 4321 and 2 stored reports to " +
+                                  (dir / "1").string() + "\n");
+    const Result shown = ksx4sim("show " + dir.string());
+    EXPECT_NE(shown.output.find("Slot 1: \"Tank 3         \", saved 2026-03-01 10:30:0"),
+              std::string::npos)
+        << shown.output;
+    EXPECT_NE(shown.output.find("Slot 5: \"Tank 4         \", saved 2026-03-01 11:30:0"),
+              std::string::npos);
+    EXPECT_EQ(occurrences(shown.output, ": empty"), 6u);
+
+    const sim::TesterImage before = stored();
+    const std::string bad =
+        write("bad.json", R"({"reports": [{"location": "Tank 3", "voltage": -5}]})");
+    for (const std::string& from : {bad, (dir / "missing.json").string()}) {
+        const Result refused = ksx4sim("init " + dir.string() + " --force --from " + from);
+        EXPECT_EQ(refused.exitCode, 1) << refused.output;
+        EXPECT_EQ(refused.output.rfind("ksx4sim: " + from + ": ", 0), 0u) << refused.output;
+    }
+    EXPECT_NE(ksx4sim("init " + dir.string() + " --force --from " + bad)
+                  .output.find("reports[0].voltage: a whole number from 0 to 65535, not -5"),
+              std::string::npos);
+    EXPECT_EQ(stored().flash, before.flash);
+    EXPECT_EQ(stored().eeprom, before.eeprom);
+}
+
 TEST_F(Ksx4simTest, BadArgumentsGiveUsageAndExitCode2) {
     const std::string d = dir.string();
     for (const std::string& arguments : std::vector<std::string>{
              std::string(""), "frobnicate", "init", "init " + d + " --reports 9",
              "init " + d + " --devices 33", "init " + d + " --serial 32768",
              "init " + d + " --seed", "init " + d + " --colour", "init " + d + " " + d, "show",
-             "run " + d, "run " + d + " --"}) {
+             "run " + d, "run " + d + " --", "init " + d + " --from",
+             "init " + d + " --from x.json --reports 2", "init " + d + " --pa --from x.json"}) {
         const Result result = ksx4sim(arguments);
         EXPECT_EQ(result.exitCode, 2) << arguments;
         EXPECT_NE(result.output.find("Usage:"), std::string::npos) << arguments;

@@ -1,5 +1,6 @@
-// ksx4sim init: writes the sample tester into DIR/1.
+// ksx4sim init: writes the sample tester, or a described one, into DIR/1.
 #include "commands.h"
+#include "described_tester.h"
 #include "tester_image.h"
 
 #include <charconv>
@@ -24,15 +25,22 @@ std::optional<uint32_t> parseNumber(std::string_view text, uint32_t max) {
 int initCommand(std::span<const std::string_view> args) {
     SampleOptions options;
     std::optional<std::string_view> dir;
+    std::optional<std::string_view> from;
+    std::optional<std::string_view> sampleOption;  // an option of the sample tester
     bool force = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         if (arg == "--pa") {
             options.pa = true;
+            sampleOption = arg;
         } else if (arg == "--force") {
             force = true;
         } else if (arg == "--varied-names") {
             options.variedNames = true;
+            sampleOption = arg;
+        } else if (arg == "--from") {
+            if (i + 1 == args.size()) return usage("--from needs a file");
+            from = args[++i];
         } else if (arg == "--serial" || arg == "--reports" || arg == "--devices" ||
                    arg == "--seed") {
             if (i + 1 == args.size()) return usage(std::string(arg) + " needs a number");
@@ -44,6 +52,7 @@ int initCommand(std::span<const std::string_view> args) {
             if (!value)
                 return usage(std::string(arg) + " takes a whole number from 0 to " +
                              std::to_string(max) + ", not '" + std::string(args[i]) + "'");
+            sampleOption = arg;
             if (arg == "--serial") options.serial = static_cast<uint16_t>(*value);
             if (arg == "--reports") options.reports = static_cast<int>(*value);
             if (arg == "--devices") options.devices = static_cast<int>(*value);
@@ -55,6 +64,9 @@ int initCommand(std::span<const std::string_view> args) {
         }
     }
     if (!dir) return usage("init needs a folder");
+    if (from && sampleOption)
+        return usage(std::string(*sampleOption) + " describes the sample tester; --from " +
+                     std::string(*from) + " describes the whole tester");
 
     const std::filesystem::path folder = std::filesystem::path(*dir) / "1";
     std::error_code ec;
@@ -64,14 +76,27 @@ int initCommand(std::span<const std::string_view> args) {
                   << " already holds a tester; add --force to overwrite it\n";
         return kExitFailed;
     }
+    // A described tester is read whole before anything is written, so a bad
+    // description leaves the folder as it was.
+    DescribedTester tester;
+    if (from) {
+        auto described = readDescribedTester(std::filesystem::path(*from));
+        if (const auto* problem = std::get_if<std::string>(&described)) {
+            std::cerr << "ksx4sim: " << *problem << "\n";
+            return kExitFailed;
+        }
+        tester = std::get<DescribedTester>(std::move(described));
+    } else {
+        tester = {sampleTester(options), options.pa, options.serial, options.reports};
+    }
     std::string error;
-    if (!writeTester(*dir, 1, sampleTester(options), &error)) {
+    if (!writeTester(*dir, 1, tester.image, &error)) {
         std::cerr << "ksx4sim: " << error << "\n";
         return kExitFailed;
     }
-    std::cout << "Wrote a " << (options.pa ? "KSX-4-PA" : "KSX-4") << " with serial number "
-              << options.serial << " and " << options.reports << " stored report"
-              << (options.reports == 1 ? "" : "s") << " to " << folder.string() << "\n";
+    std::cout << "Wrote a " << (tester.pa ? "KSX-4-PA" : "KSX-4") << " with serial number "
+              << tester.serial << " and " << tester.reports << " stored report"
+              << (tester.reports == 1 ? "" : "s") << " to " << folder.string() << "\n";
     return kExitDone;
 }
 

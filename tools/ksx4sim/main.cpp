@@ -13,6 +13,7 @@ namespace {
 
 void printUsage(std::ostream& out) {
     out << "Usage: ksx4sim init DIR [OPTION...]\n"
+           "  or:  ksx4sim init DIR --from FILE.json [--force]\n"
            "  or:  ksx4sim show DIR\n"
            "  or:  ksx4sim run DIR -- COMMAND [ARG...]\n"
            "  or:  ksx4sim [init|show|run] --help\n"
@@ -31,6 +32,9 @@ void printUsage(std::ostream& out) {
            "  --devices N     devices in each report, 0 to 32 (12)\n"
            "  --seed N        another seed gives other measurements (1)\n"
            "  --varied-names  location names such as \"Pump Station A\" instead of \"Report 1\"\n"
+           "  --from FILE     the tester and its reports as FILE describes them (JSON:\n"
+           "                  kind, serial, firmware_marker, limits, report_names,\n"
+           "                  reports); nothing is written when FILE has a fault\n"
            "  --force         overwrite a tester already in DIR/1\n";
 }
 
