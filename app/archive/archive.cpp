@@ -1,6 +1,8 @@
 #include "archive/archive.h"
 
+#include "archive/archive_internals.h"
 #include "archive/archive_schema.h"
+#include "archive/segment_key.h"
 #include "archive/sqlite_file.h"
 
 #include <QCryptographicHash>
@@ -261,6 +263,7 @@ class Archive::Connection {
     QSqlDatabase db() const { return QSqlDatabase::database(name_, false); }
     // The schema the archive had when opened read-only, else ours.
     int schemaVersion() const { return schemaVersion_; }
+    bool readOnly() const { return access_ == Access::ReadOnly; }
     Engine engine() const { return location_.engine; }
     bool sqlite() const { return location_.engine == Engine::Sqlite; }
 
@@ -559,8 +562,9 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
     const bool prepared = insert.prepare(QStringLiteral(
         "INSERT INTO report (tester_serial, tester_kind, firmware_marker, slot, slot_sha256, "
         "location, report_name, search_key, saved, transferred_ms, utc_offset, report_time, "
-        "devices, verdict, workbook_path, workbook_sha256, locale_name, program_version) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+        "devices, verdict, workbook_path, workbook_sha256, locale_name, program_version, "
+        "segment_key) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
         "ON CONFLICT (tester_serial, slot_sha256) DO NOTHING RETURNING id"));
     if (!prepared) return fail(insert);
     for (const QVariant& value :
@@ -569,7 +573,8 @@ Result<StoreResult> Archive::store(const ArchivedReport& report) {
           text(searchKey(s.location, s.reportName)), optionalText(s.saved),
           QVariant(static_cast<qlonglong>(s.transferredMs)), QVariant(s.utcOffsetSeconds),
           text(s.reportTime()), QVariant(s.devices), text(s.verdict), text(s.workbookPath),
-          text(s.workbookSha256), text(report.localeName), text(report.programVersion)}) {
+          text(s.workbookSha256), text(report.localeName), text(report.programVersion),
+          text(segmentKey(s.location))}) {
         insert.addBindValue(value);
     }
     if (!insert.exec()) return fail(insert);
@@ -910,6 +915,40 @@ Result<bool> Archive::integrityOk() {
     if (!query.exec(QStringLiteral("PRAGMA integrity_check")) || !query.next())
         return connection_->error(query.lastError());
     return query.value(0).toString() == QLatin1String("ok");
+}
+
+QSqlDatabase ArchiveInternals::db(Archive& archive) {
+    return archive.connection_->db();
+}
+int ArchiveInternals::schemaVersion(Archive& archive) {
+    return archive.connection_->schemaVersion();
+}
+bool ArchiveInternals::sqlite(Archive& archive) {
+    return archive.connection_->sqlite();
+}
+bool ArchiveInternals::readOnly(Archive& archive) {
+    return archive.connection_->readOnly();
+}
+ArchiveError ArchiveInternals::error(Archive& archive, const QSqlError& error) {
+    return archive.connection_->error(error);
+}
+ArchiveError ArchiveInternals::error(Archive& archive, const QString& reason) {
+    return archive.connection_->error(reason);
+}
+std::optional<ArchiveError> ArchiveInternals::begin(Archive& archive) {
+    return archive.connection_->begin();
+}
+std::optional<ArchiveError> ArchiveInternals::commit(Archive& archive) {
+    return archive.connection_->commit();
+}
+void ArchiveInternals::rollback(Archive& archive) {
+    archive.connection_->rollback();
+}
+const char* ArchiveInternals::summaryColumns() {
+    return kSummaryColumns;
+}
+ReportSummary ArchiveInternals::summaryOf(const QSqlQuery& query) {
+    return archive::summaryOf(query);
 }
 
 }  // namespace ksx4::archive

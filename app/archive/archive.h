@@ -28,8 +28,11 @@
 
 namespace ksx4::archive {
 
+// The schema version that keeps each report's segment key and the
+// baselines chosen by hand.
+inline constexpr int kSegmentsSchemaVersion = 4;
 // The schema version this program writes; it reads every version from 1.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = kSegmentsSchemaVersion;
 
 // How long one PostgreSQL statement may run before it fails, and half of it
 // how long it may wait for a lock another connection holds (a schema
@@ -145,6 +148,7 @@ class Archive {
 
   private:
     class Connection;
+    friend struct ArchiveInternals;
     Archive(ArchiveLocation location, std::unique_ptr<Connection> connection);
     // Inside store's transaction, for a report already there with that id:
     // AlreadyKept, or KeptAgain with this transfer's copy written.

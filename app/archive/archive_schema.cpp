@@ -1,6 +1,7 @@
 #include "archive/archive_schema.h"
 
 #include "archive/archive.h"
+#include "archive/segment_schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -20,6 +21,9 @@ using Engine = ArchiveLocation::Engine;
 struct Statement {
     enum class For { Both, Sqlite, Postgres } engines;
     const char* sql;
+    // Instead of sql, work that SQL alone cannot do; the reason when it
+    // fails.
+    std::optional<QString> (*work)(QSqlDatabase&, Engine) = nullptr;
 };
 using For = Statement::For;
 
@@ -149,6 +153,26 @@ const std::vector<Migration>& migrations() {
               " judged {text} NOT NULL,"
               " PRIMARY KEY (report_id, copy_number))"},
          }},
+        // Segments: each report's segment key, kept at insert (older rows
+        // get theirs here: case folding beyond ASCII is not SQL's), and the
+        // baseline a person chose for a segment.
+        {kSegmentsSchemaVersion,
+         {
+             {For::Both, "ALTER TABLE report ADD COLUMN segment_key {text} NOT NULL DEFAULT ''"},
+             {For::Both, nullptr, fillSegmentKeys},
+             // A segment's reports in time order, its first and its latest
+             // found without reading the others.
+             {For::Both,
+              "CREATE INDEX report_by_segment ON report (segment_key, report_time, slot, id)"},
+             // No foreign key to the report: a later migration that makes
+             // the report table anew must not take the choices with it.
+             // A baseline whose report is gone or of another segment is
+             // read as none chosen.
+             {For::Both,
+              "CREATE TABLE segment_baseline ("
+              " segment_key {text} PRIMARY KEY,"
+              " report_id BIGINT NOT NULL)"},
+         }},
     };
     return all;
 }
@@ -265,6 +289,10 @@ std::optional<QString> migrateSchema(QSqlDatabase& db, Engine engine, int target
         if (migration.version <= *stored || migration.version > target) continue;
         for (const Statement& statement : migration.statements) {
             if (!runsOn(statement, engine)) continue;
+            if (statement.work) {
+                if (auto failure = statement.work(db, engine)) return failure;
+                continue;
+            }
             if (!run(inDialect(statement.sql, engine))) return reason;
         }
     }

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <variant>
+#include <vector>
 
 namespace ksx4 {
 
@@ -25,7 +26,8 @@ class ReportCopies {
         const std::variant<archive::ArchiveLocation, QString>& resolved);
 
     // After a report's workbook is durably on disk: stores the report in
-    // the archive. The archive is opened, written and closed within one
+    // the archive, and works out its findings there. The archive is opened,
+    // written and closed within one
     // ui.waitFor call, so that the window stays alive on a worker thread
     // while a busy file or a slow server is waited for (a connection
     // belongs to the thread that opened it). After a failure, later reports
@@ -38,8 +40,8 @@ class ReportCopies {
     const std::optional<QString>& failure() const { return failure_; }
 
     // After the transfer: the archive's reason in one message when a copy
-    // failed, else archivedLine() on the status list (the status field
-    // keeps the transfer's own closing text).
+    // failed, else archivedLine() and findingLines() on the status list
+    // (the status field keeps the transfer's own closing text).
     void tellOutcome(Operator& ui) const;
     // "Archived N reports in LOCATION" when every report given to keep is
     // in the archive and there was one, with how many of them were there
@@ -47,6 +49,11 @@ class ReportCopies {
     // limits or names and so kept again ("1 kept again with changed limits
     // or names"); else nullopt.
     std::optional<QString> archivedLine() const;
+    // After archivedLine, one line per report with an alarm or a warning
+    // ("Tank 3: device 20's signal down 34 % since 2026-03-01 (2 more
+    // findings)"), in the order the reports were kept; none when the
+    // archive failed.
+    std::vector<QString> findingLines() const;
 
     int storedCount() const { return stored_; }
     int alreadyKeptCount() const { return alreadyKept_; }
@@ -58,6 +65,7 @@ class ReportCopies {
     int stored_ = 0;
     int alreadyKept_ = 0;
     int keptAgain_ = 0;
+    std::vector<QString> findingLines_;
 };
 
 }  // namespace ksx4

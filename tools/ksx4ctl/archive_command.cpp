@@ -28,11 +28,23 @@ const char* const kArchiveUsage =
     "       ksx4ctl archive pdf ID [--copy N] --out FILE [--yes]\n"
     "       ksx4ctl archive trend --location TEXT --measure NAME [--device ADDRESS]\n"
     "                             [--format table|csv|json]\n"
+    "       ksx4ctl archive segments [--format table|csv|json]\n"
+    "       ksx4ctl archive diagnose ID|--segment NAME [--format text|json]\n"
+    "       ksx4ctl archive baseline ID [--yes]\n"
+    "       ksx4ctl archive baseline --clear --segment NAME [--yes]\n"
+    "       ksx4ctl archive baseline --segment NAME\n"
     "       (each also takes --archive LOCATION)\n"
     "\n"
     "The archive keeps every report a transfer copied: its bytes as the tester\n"
     "stored them and, for searching, its names, times, verdict and judged\n"
-    "values. These commands only read it.\n"
+    "values. These commands only read it, except baseline ID and baseline\n"
+    "--clear, which ask first (--yes answers yes) and are refused, with the\n"
+    "reason, where the archive cannot be written.\n"
+    "\n"
+    "A segment is the location name stored with a report, blanks around it\n"
+    "ignored, in any case, whichever tester measured it. Its baseline is the\n"
+    "report its later reports are compared with: its earliest report unless\n"
+    "one was chosen with baseline ID.\n"
     "\n"
     "  list       the reports, by saved time (the newest transfer's time where\n"
     "             the report holds none), then slot. TEXT matches part of the\n"
@@ -50,6 +62,16 @@ const char* const kArchiveUsage =
     "             signal, ff-avg, ff-peak, lf-avg, lf-peak, hf-avg, hf-peak or\n"
     "             retransmits (signal: the lowest device signal, or with --device\n"
     "             that device's level; retransmits needs --device)\n"
+    "  segments   one row per segment, worst first: its reports, first and last\n"
+    "             report time, last verdict, days since its last report and the\n"
+    "             worst finding of its latest report\n"
+    "  diagnose   the findings of one report (or of the segment's latest report)\n"
+    "             against its segment's baseline and earlier reports, worst\n"
+    "             first: alarms, warnings, notes, each with its likely causes and\n"
+    "             what to check. Findings are hints; they change no report\n"
+    "  baseline   ID: compare the report's segment with that report from now on;\n"
+    "             --clear --segment NAME: with its earliest report again;\n"
+    "             --segment NAME alone: which report the baseline is\n"
     "\n"
     "  --copy N   which transfer's copy of the report: one transferred again after\n"
     "             its limits or report name changed (the erase had not reached\n"
@@ -63,7 +85,8 @@ const char* const kArchiveUsage =
     "                      ~/.local/share/ksx4-assistant/archive.sqlite)\n"
     "\n"
     "Exit status: 0 on success (an empty list included); 1 when the archive\n"
-    "cannot be read or holds no such report or copy; 2 for bad arguments.\n";
+    "cannot be read or written, holds no such report, copy or segment, or the\n"
+    "question was answered no; 2 for bad arguments.\n";
 
 namespace {
 
@@ -196,7 +219,9 @@ std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) 
     const bool trend = a.subcommand == QLatin1String("trend");
     if (!list && !show && !workbook && !pdf && !trend)
         return a.subcommand.isEmpty()
-                   ? QStringLiteral("archive needs list, show, workbook, pdf or trend")
+                   ? QStringLiteral(
+                         "archive needs list, show, workbook, pdf, trend, segments, "
+                         "diagnose or baseline")
                    : QStringLiteral("unknown archive command: ") + a.subcommand;
     if ((show || workbook || pdf) != a.id.has_value())
         return a.id ? QStringLiteral("unexpected argument: ") + QString::number(*a.id)
@@ -482,6 +507,11 @@ int trend(archive::Archive& archive, const ArchiveArguments& a, CtlContext& cont
 
 int runArchiveCommand(const QStringList& arguments, CtlContext& context) {
     if (arguments.isEmpty()) return usageError(context, kArchiveUsage, "archive needs a command");
+    const auto named = std::find_if(
+        arguments.begin(), arguments.end(),
+        [](const QString& argument) { return !argument.startsWith(QLatin1String("--")); });
+    if (named != arguments.end() && isArchiveSegmentCommand(*named))
+        return runArchiveSegmentCommand(arguments, context);
     ArchiveArguments a;
     if (const auto problem = parse(arguments, a))
         return usageError(context, kArchiveUsage, *problem);

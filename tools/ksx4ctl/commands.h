@@ -23,6 +23,9 @@ int runFirmwareCommand(const QStringList& arguments, CtlContext& context);
 
 extern const char* const kArchiveUsage;
 int runArchiveCommand(const QStringList& arguments, CtlContext& context);
+// archive segments, diagnose and baseline (arguments after "archive").
+bool isArchiveSegmentCommand(const QString& name);
+int runArchiveSegmentCommand(const QStringList& arguments, CtlContext& context);
 
 // Not listed by ksx4ctl --help: the factory's engineering functions.
 extern const char* const kEngineeringUsage;

@@ -78,18 +78,22 @@ int runTransferCommand(const QStringList& arguments, CtlContext& context) {
     // Made only when PDFs are asked for.
     const auto fonts = transfer.alsoSavePdf ? guiForDrawingPages() : nullptr;
     std::optional<QString> archivedLine;
+    std::vector<QString> findingLines;
     const int exitCode = runOperation(
-        context, options, [&archiveLocation, &transfer, &archivedLine](ProgramState& state) {
+        context, options,
+        [&archiveLocation, &transfer, &archivedLine, &findingLines](ProgramState& state) {
             TransferSession session;
             session.copies = ReportCopies(archiveLocation);
             session.alsoSavePdf = transfer.alsoSavePdf;
             const Outcome outcome = cmddownloaddata_Click(state, session);
             archivedLine = session.copies.archivedLine();
+            findingLines = session.copies.findingLines();
             return outcome;
         });
-    // The window shows this line on its status list, which the console
+    // The window shows these lines on its status list, which the console
     // does not print.
     if (archivedLine) context.out << archivedLine->toStdString() << '\n';
+    for (const QString& line : findingLines) context.out << line.toStdString() << '\n';
     return exitCode;
 }
 
