@@ -72,7 +72,7 @@ QString findingsHtml(const SegmentDetail& detail) {
         }
         if (!f.check.isEmpty()) {
             html += (f.causes.isEmpty() ? QStringLiteral("<br>") : QString()) +
-                    QStringLiteral("Check: %1").arg(escaped(f.check));
+                    QStringLiteral("<i>%1</i>").arg(escaped(f.check));
         }
         if (trendOfFinding(f)) {
             html += QStringLiteral("<br><a href=\"%1\">Show Trend</a>")

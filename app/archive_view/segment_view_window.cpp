@@ -185,8 +185,8 @@ SegmentViewWindow::SegmentViewWindow(ArchiveWindow& archive, ProgramState& state
     comparison_->setSelectionBehavior(QAbstractItemView::SelectRows);
     comparison_->verticalHeader()->hide();
     comparison_->setWordWrap(false);
-    comparison_->horizontalHeader()->setSectionResizeMode(ValueColumn,
-                                                          QHeaderView::ResizeToContents);
+    comparison_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    comparison_->verticalHeader()->setDefaultSectionSize(comparison_->fontMetrics().height() + 6);
     comparisonLayout->addWidget(
         captionFor(comparison_, QStringLiteral("Com&pared with the baseline"), comparisonBox));
     comparisonLayout->addWidget(comparison_, 1);

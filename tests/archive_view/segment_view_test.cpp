@@ -235,7 +235,10 @@ TEST_F(SegmentViewTest, TheFindingsPaneTellsWhyAndItsLinkOpensThatDevicesChart) 
     EXPECT_THAT(pane, HasSubstr("Tank 3: the findings of its latest report"));
     EXPECT_THAT(pane, HasSubstr(worst.toStdString()));
     EXPECT_THAT(pane, HasSubstr("Likely causes:"));
-    EXPECT_THAT(pane, HasSubstr("Check:"));
+    const std::optional<diagnosis::Finding> first = view().shownFinding(0);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->summary, worst);
+    EXPECT_THAT(pane, HasSubstr(first->check.toStdString()));
     EXPECT_THAT(pane, HasSubstr("Show Trend"));
 
     // The baseline beside the latest report, value by value.
