@@ -20,6 +20,9 @@ using In = ArchiveInternals;
 // Report ids to one IN list: far below every engine's bound on a
 // statement's length.
 constexpr std::size_t kIdsPerQuery = 5000;
+// The values that hold each measure's first limit: the ten segment values
+// and the first device's three.
+constexpr int kLimitPositions = 13;
 
 // Where a report stands in its segment's order, as list sorts.
 struct Place {
@@ -137,16 +140,26 @@ Result<std::vector<Grouped>> keyedSegments(Archive& archive) {
     const QString latest = QStringLiteral(
         "(SELECT x.id FROM report x WHERE x.segment_key = g.segment_key "
         "ORDER BY x.report_time %1, x.slot %1, x.id %1 LIMIT 1)");
+    // PostgreSQL finds the latest report through LATERAL, which SQLite
+    // lacks; SQLite looks up the id a scalar subquery gives.
+    const QString latestJoin =
+        In::sqlite(archive)
+            ? QStringLiteral("JOIN report l ON l.id = %1").arg(latest.arg(QStringLiteral("DESC")))
+            : QStringLiteral(
+                  "CROSS JOIN LATERAL (SELECT x.id, x.location, x.report_time, "
+                  "x.slot, x.verdict FROM report x WHERE x.segment_key = "
+                  "g.segment_key ORDER BY x.report_time DESC, x.slot DESC, x.id DESC "
+                  "LIMIT 1) l");
     const QString sql =
         QStringLiteral(
             "SELECT g.segment_key, g.reports, g.first_time, l.id, l.location, l.report_time, "
             "l.slot, l.verdict, %1, c.id, c.report_time, c.slot "
             "FROM (SELECT segment_key, COUNT(*) AS reports, MIN(report_time) AS first_time "
             "FROM report GROUP BY segment_key) g "
-            "JOIN report l ON l.id = %2 "
+            "%2 "
             "LEFT JOIN segment_baseline b ON b.segment_key = g.segment_key "
             "LEFT JOIN report c ON c.id = b.report_id AND c.segment_key = g.segment_key")
-            .arg(latest.arg(QString()), latest.arg(QStringLiteral("DESC")));
+            .arg(latest.arg(QString()), latestJoin);
     if (!query.exec(sql)) return In::error(archive, query.lastError());
     std::vector<Grouped> segments;
     while (query.next()) {
@@ -381,6 +394,75 @@ Result<std::vector<ArchivedReport>> reportsWithValues(Archive& archive,
     for (const int64_t id : ids) {
         const auto found = byId.find(id);
         if (found != byId.end()) result.push_back(found->second);
+    }
+    return result;
+}
+
+Result<std::vector<ArchivedReport>> reportsForReading(Archive& archive,
+                                                      const std::vector<int64_t>& ids,
+                                                      bool withLimits) {
+    std::unordered_map<int64_t, ArchivedReport> byId;
+    byId.reserve(ids.size());
+    for (std::size_t first = 0; first < ids.size(); first += kIdsPerQuery) {
+        const std::size_t count = std::min(kIdsPerQuery, ids.size() - first);
+        const QString list = idList(ids, first, count);
+        QSqlQuery reports(In::db(archive));
+        reports.setForwardOnly(true);
+        if (!reports.exec(QStringLiteral("SELECT r.id, r.tester_kind, r.location, r.saved, "
+                                         "r.transferred_ms, r.utc_offset, s.slot_bytes "
+                                         "FROM report r JOIN report_source s ON s.report_id = "
+                                         "r.id WHERE r.id IN (%1) AND s.report_id IN (%1)")
+                              .arg(list)))
+            return In::error(archive, reports.lastError());
+        while (reports.next()) {
+            ArchivedReport report;
+            ReportSummary& summary = report.summary;
+            summary.id = reports.value(0).toLongLong();
+            summary.testerKind = reports.value(1).toInt();
+            summary.location = reports.value(2).toString();
+            if (!reports.value(3).isNull()) summary.saved = reports.value(3).toString();
+            summary.transferredMs = reports.value(4).toLongLong();
+            summary.utcOffsetSeconds = reports.value(5).toInt();
+            report.slotBytes = reports.value(6).toByteArray();
+            byId.emplace(summary.id, std::move(report));
+        }
+        if (!withLimits) continue;
+        // A transfer keeps a report's ten segment values first, then each
+        // device's signal, add/drop status and retransmits: every
+        // measure's first limit stands among the first values, and the
+        // engine reads no others.
+        QSqlQuery limits(In::db(archive));
+        limits.setForwardOnly(true);
+        if (!limits.exec(QStringLiteral("SELECT report_id, measure, limit_value FROM judged_value "
+                                        "WHERE report_id IN (%1) AND position <= %2 AND "
+                                        "limit_value IS NOT NULL ORDER BY report_id, position")
+                             .arg(list)
+                             .arg(kLimitPositions)))
+            return In::error(archive, limits.lastError());
+        ArchivedReport* current = nullptr;
+        while (limits.next()) {
+            const int64_t id = limits.value(0).toLongLong();
+            if (!current || current->summary.id != id) {
+                const auto found = byId.find(id);
+                current = found == byId.end() ? nullptr : &found->second;
+            }
+            if (!current) continue;
+            const QString measure = limits.value(1).toString();
+            const bool seen =
+                std::any_of(current->values.begin(), current->values.end(),
+                            [&](const JudgedValue& v) { return v.measure == measure; });
+            if (seen) continue;
+            JudgedValue v;
+            v.measure = measure;
+            v.limit = limits.value(2).toLongLong();
+            current->values.push_back(std::move(v));
+        }
+    }
+    std::vector<ArchivedReport> result;
+    result.reserve(byId.size());
+    for (const int64_t id : ids) {
+        const auto found = byId.find(id);
+        if (found != byId.end()) result.push_back(std::move(found->second));
     }
     return result;
 }

@@ -74,6 +74,15 @@ Result<std::vector<ArchivedReport>> reportsWithValues(Archive& archive,
                                                       const std::vector<int64_t>& ids,
                                                       bool withValues = true);
 
+// For reading many reports fast (a listing of every segment): the reports
+// of ids that exist, in the order of ids, with only their id, tester kind,
+// location, saved and transfer times and slot bytes, and withLimits, of
+// their values only each measure's first one that holds a limit (the
+// tester's limit as the report was judged against it).
+Result<std::vector<ArchivedReport>> reportsForReading(Archive& archive,
+                                                      const std::vector<int64_t>& ids,
+                                                      bool withLimits);
+
 // The report a person chose as the segment's baseline, or nullopt (none
 // chosen, or an archive older than the segments schema).
 Result<std::optional<int64_t>> chosenBaseline(Archive& archive, const QString& segment);

@@ -23,13 +23,14 @@ const T* valueOf(const archive::Result<T>& result, archive::ArchiveError& error)
 }
 
 // Reads the reports of ids into readings (those whose bytes read); only
-// the latest report and the baseline need their values (the limits).
+// the latest report and the baseline need their values, and of them only
+// the limits a segment reading takes.
 std::optional<archive::ArchiveError> readInto(archive::Archive& archive,
                                               const std::vector<int64_t>& ids, bool withValues,
                                               Readings& readings) {
     if (ids.empty()) return std::nullopt;
     archive::ArchiveError error;
-    const auto result = archive::reportsWithValues(archive, ids, withValues);
+    const auto result = archive::reportsForReading(archive, ids, withValues);
     const auto* reports = valueOf(result, error);
     if (!reports) return error;
     for (const archive::ArchivedReport& report : *reports) {

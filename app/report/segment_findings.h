@@ -40,7 +40,7 @@ archive::Result<std::vector<SegmentFindings>> segmentsWithFindings(archive::Arch
                                                                    const QDateTime& now);
 
 // How many reports before the latest the listing reads at first.
-inline constexpr int kRecentReportsRead = 6;
+inline constexpr int kRecentReportsRead = 4;
 
 // "Tank 3: device 20's signal down 34 % since 2026-03-01 (2 more
 // findings)" when the report has an alarm or a warning, for a status line.

@@ -154,6 +154,10 @@ TEST_F(ArchiveSegmentsCommandTest, ListsSegmentsWorstFirstWithExactlyTheDocument
     EXPECT_EQ(worst.keys(), (QStringList{"code", "severity", "summary"}));
     EXPECT_EQ(worst["code"].toString(), "signal-device-down");
     EXPECT_EQ(worst["severity"].toString(), "warning");
+    // The listing reads fewer of each report's values than diagnose does,
+    // and says the same.
+    ASSERT_EQ(runArchive({"diagnose", "--segment", "Tank 3", "--format", "json"}), kExitDone);
+    EXPECT_EQ(json().object()["findings"].toArray()[0].toObject()["summary"], worst["summary"]);
     const QJsonObject boiler = segments[1].toObject();
     EXPECT_EQ(boiler["name"].toString(), "Boiler");
     EXPECT_TRUE(boiler["worst_finding"].isNull());

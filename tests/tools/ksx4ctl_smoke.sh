@@ -16,9 +16,15 @@ unset KSX4_ARCHIVE
 "$bin/ksx4sim" run "$work/T" -- "$bin/ksx4ctl" transfer --folder "$work/OUT" >"$work/first.out" </dev/null
 count=$(ls "$work/OUT" | grep -c '^Report [1-8] [0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]-[0-9][0-9]\.xls$')
 [ "$count" -eq 8 ] || { echo "expected 8 workbooks, found $count"; ls "$work/OUT"; exit 1; }
-[ "$(tail -n 2 "$work/first.out" | head -n 1)" = "Transferred all reports.  Ready..." ] || { cat "$work/first.out"; exit 1; }
-[ "$(tail -n 1 "$work/first.out")" = "Archived 8 reports in $work/data/ksx4-assistant/archive.sqlite" ] ||
+# The closing status, the archive's line, then one line per report with
+# an alarm or a warning ("Report 3: ...").
+closing=$(grep -n '^Transferred all reports\.  Ready\.\.\.$' "$work/first.out" | cut -d: -f1)
+[ -n "$closing" ] || { cat "$work/first.out"; exit 1; }
+[ "$(sed -n "$((closing + 1))p" "$work/first.out")" = "Archived 8 reports in $work/data/ksx4-assistant/archive.sqlite" ] ||
   { cat "$work/first.out"; exit 1; }
+if sed -n "$((closing + 2)),\$p" "$work/first.out" | grep -v '^Report [1-8]: '; then
+  cat "$work/first.out"; exit 1
+fi
 indicator=$(od -An -tx1 -j114 -N2 "$work/T/1/eeprom.bin" | tr -d ' \n')
 [ "$indicator" = "5555" ] || { echo "erase indicator is $indicator"; exit 1; }
 

@@ -47,13 +47,29 @@ class TransferArchiveTest : public TransferTest,
     }
 };
 
+// The status list's "Archived ..." line of the last transfer; the finding
+// lines of its reports follow it.
+QString archivedLineOf(const QStringList& list) {
+    for (auto it = list.rbegin(); it != list.rend(); ++it) {
+        if (it->startsWith(QLatin1String("Archived "))) return *it;
+    }
+    return {};
+}
+
 TEST_P(TransferArchiveTest, EveryReportIsArchivedAndItsWorkbookMadeAgainByteForByte) {
     transfer();
 
     ASSERT_EQ(outcome, Outcome::Done);
     EXPECT_EQ(eraseIndicator(), 0x5555);
     EXPECT_EQ(ui.statusHistory.back(), QStringLiteral("Transferred all reports.  Ready..."));
-    EXPECT_EQ(ui.list.back(), QStringLiteral("Archived 8 reports in ") + location.displayText());
+    EXPECT_EQ(archivedLineOf(ui.list),
+              QStringLiteral("Archived 8 reports in ") + location.displayText());
+    // After it, the reports' finding lines and nothing else.
+    const std::vector<QString> findings = session.copies.findingLines();
+    ASSERT_LE(findings.size() + 1, static_cast<std::size_t>(ui.list.size()));
+    EXPECT_EQ(ui.list[ui.list.size() - static_cast<qsizetype>(findings.size()) - 1],
+              archivedLineOf(ui.list));
+    for (const QString& line : findings) EXPECT_TRUE(line.startsWith(QLatin1String("Report ")));
     const auto reports = listed(location);
     ASSERT_EQ(reports.size(), 8u);
     auto archive = std::get<std::unique_ptr<archive::Archive>>(archive::Archive::open(location));
@@ -76,7 +92,7 @@ TEST_P(TransferArchiveTest, EveryReportIsArchivedAndItsWorkbookMadeAgainByteForB
     transfer();
     EXPECT_EQ(outcome, Outcome::Done);
     EXPECT_EQ(listed(location).size(), 8u);
-    EXPECT_THAT(ui.list.back().toStdString(), HasSubstr("(8 already there)"));
+    EXPECT_THAT(archivedLineOf(ui.list).toStdString(), HasSubstr("(8 already there)"));
 }
 
 // The erase did not reach the tester, and its voltage limit and one report
