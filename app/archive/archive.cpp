@@ -272,6 +272,11 @@ class Archive::Connection {
     ArchiveError error(const QString& reason) {
         return {QStringLiteral("Archive %1: %2").arg(location_.displayText(), reason).trimmed()};
     }
+    ArchiveError noArchiveYet() {
+        ArchiveError failure = error(QStringLiteral("no archive there"));
+        failure.noArchiveYet = true;
+        return failure;
+    }
     // A failed statement's; a lost server connection is closed at once
     // (before the statements still prepared on it would be freed on it, each
     // with a warning from Qt) and its reason answers every later call.
@@ -306,8 +311,7 @@ class Archive::Connection {
     std::optional<ArchiveError> open() {
         if (sqlite()) {
             const QFileInfo file(location_.path);
-            if (access_ == Access::ReadOnly && !file.exists())
-                return error(QStringLiteral("no archive there"));
+            if (access_ == Access::ReadOnly && !file.exists()) return noArchiveYet();
             if (file.isDir())
                 return error(QStringLiteral("a folder stands where the file should be"));
             if (access_ == Access::ReadWrite && !QDir().mkpath(file.absolutePath()))
@@ -411,7 +415,7 @@ class Archive::Connection {
                 return storedSchemaVersion(database, &failure);
             }();
             if (!version) return error(failure);
-            if (*version == 0) return error(QStringLiteral("no archive there"));
+            if (*version == 0) return noArchiveYet();
             if (*version > kSchemaVersion) {
                 return error(QStringLiteral("the archive was made by a newer program (schema "
                                             "version %1; this program knows up to %2)")

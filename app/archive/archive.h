@@ -44,6 +44,9 @@ inline constexpr std::chrono::milliseconds kStatementTimeout{60'000};
 // password.
 struct ArchiveError {
     QString reason;
+    // Opened to read where nothing was ever stored (no file, no tables):
+    // an archive that a first transfer makes, not a fault.
+    bool noArchiveYet = false;
 };
 
 template <class T>

@@ -41,6 +41,18 @@ class ArchiveSession {
         return result;
     }
 
+    // Queues query without waiting; answered gets its result on the worker
+    // thread (hand it back to the user interface thread from there).
+    template <class T>
+    void ask(std::function<archive::Result<T>(archive::Archive&)> query,
+             std::function<void(archive::Result<T>)> answered) {
+        worker_.post([this, query = std::move(query), answered = std::move(answered)] {
+            archive::Result<T> result = archive::ArchiveError{};
+            if (archive::Archive* a = opened(result)) result = query(*a);
+            answered(std::move(result));
+        });
+    }
+
     // Waits until every query queued so far has been answered.
     void waitIdle() { worker_.waitIdle(); }
 

@@ -4,6 +4,8 @@
 #include "archive_view/operation_button_window.h"
 #include "archive_view/report_pages_window.h"
 #include "archive_view/report_table_model.h"
+#include "archive_view/segment_handlers.h"
+#include "archive_view/segment_view_window.h"
 #include "archive_view/trend_window.h"
 #include "core/operation_runner.h"
 
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -27,7 +30,17 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     setWindowTitle(kArchiveWindowTitle);
     resize(900, 600);
 
-    auto* layout = new QVBoxLayout(this);
+    // The segments first, the reports on the second tab.
+    auto* outer = new QVBoxLayout(this);
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("tabArchive"));
+    segments_ = new SegmentViewWindow(*this, state_, runner_, settings_, tabs_);
+    segments_->onFailure = [this](const QString& reason) { status_->setText(reason); };
+    tabs_->addTab(segments_, QStringLiteral("&Segments"));
+    auto* reportsPage = new QWidget(tabs_);
+    tabs_->addTab(reportsPage, QStringLiteral("&Reports"));
+    outer->addWidget(tabs_, 1);
+    auto* layout = new QVBoxLayout(reportsPage);
     auto* filters = new QHBoxLayout;
     const auto addBox = [this, filters](ArchiveBox box, const QString& label, const char* name,
                                         const QString& hint, int width) {
@@ -46,7 +59,8 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
            QStringLiteral("part of the name"), 0);
     addBox(ArchiveBox::Since, QStringLiteral("&From"), "txtSince", QStringLiteral("YYYY-MM-DD"),
            110);
-    addBox(ArchiveBox::Until, QStringLiteral("T&o"), "txtUntil", QStringLiteral("YYYY-MM-DD"), 110);
+    addBox(ArchiveBox::Until, QStringLiteral("&Until"), "txtUntil", QStringLiteral("YYYY-MM-DD"),
+           110);
     addBox(ArchiveBox::Tester, QStringLiteral("T&ester"), "txtTester", QStringLiteral("serial no."),
            90);
     verdict_ = new QComboBox(this);
@@ -97,13 +111,15 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     connect(table_, &QTableView::doubleClicked, open, &QPushButton::click);
     actions->addWidget(addButton(QStringLiteral("Save &Workbook..."), "cmdSaveWorkbook",
                                  [this] { saveWorkbook(state_, *this, session_); }));
+    actions->addWidget(addButton(QStringLiteral("Set as &Baseline"), "cmdSetBaseline",
+                                 [this] { setAsBaseline(state_, *this, *segments_, session_); }));
     actions->addWidget(addButton(QStringLiteral("&Archive Location..."), "cmdLocation",
                                  [this] { chooseArchiveLocation(state_, *this, settings_); }));
     layout->addLayout(actions);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("lblArchive"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(status_);
+    outer->addWidget(status_);
 
     runner_.addControls([this](bool enabled) {
         for (QPushButton* button : buttons_) button->setEnabled(enabled);
@@ -147,6 +163,7 @@ void ArchiveWindow::showArchive(const archive::ArchiveLocation& location) {
     session_.open(location);
     status_->setText(QStringLiteral("Archive: ") + location.displayText());
     model_->reload();
+    segments_->reloadSegments();
 }
 
 void ArchiveWindow::showTrend(const QString& location, std::vector<TrendChart> charts) {

@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSettings;
+class QTabWidget;
 class QTableView;
 
 namespace ksx4 {
@@ -22,6 +23,7 @@ namespace ksx4 {
 class OperationRunner;
 class ReportPagesWindow;
 class ReportTableModel;
+class SegmentViewWindow;
 class TrendWindow;
 struct ProgramState;
 
@@ -44,6 +46,9 @@ class ArchiveWindow final : public QWidget, public ArchiveForm {
     ArchiveSession& session() { return session_; }
     ReportTableModel& reports() { return *model_; }
     QTableView* table() const { return table_; }
+    // The first tab: the segments, worst first, with the findings.
+    SegmentViewWindow& segmentView() { return *segments_; }
+    QTabWidget* tabs() const { return tabs_; }
     TrendWindow* trendWindow() const { return trend_.get(); }
     ReportPagesWindow* reportPagesWindow() const { return pages_.get(); }
     // The line under the table: the archive shown, or why it cannot be.
@@ -58,6 +63,8 @@ class ArchiveWindow final : public QWidget, public ArchiveForm {
     QSettings& settings_;
     ArchiveSession session_;  // before the model: answers reach a live model
     ReportTableModel* model_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    SegmentViewWindow* segments_ = nullptr;
     std::map<ArchiveBox, QLineEdit*> boxes_;
     QComboBox* verdict_ = nullptr;
     QTableView* table_ = nullptr;

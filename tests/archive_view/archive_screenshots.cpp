@@ -1,12 +1,15 @@
 // Screenshots of the archive window and a location's trend from the screen
 // they are shown on (run under Xvfb by scripts/archive-screenshots.sh):
 //   ksx4_archive_screenshots ARCHIVE LOCATION DEVICE OUTDIR
-// writes OUTDIR/archive-window.png, OUTDIR/report-page.png (the third
-// report's first page) and OUTDIR/trend-chart.png.
+// writes OUTDIR/segment-view.png (the segments worst first, the worst
+// one's findings and its comparison with its baseline),
+// OUTDIR/archive-window.png (the report table), OUTDIR/report-page.png
+// (the third report's first page) and OUTDIR/trend-chart.png.
 #include "archive_view/archive_handlers.h"
 #include "archive_view/archive_window.h"
 #include "archive_view/report_pages_window.h"
 #include "archive_view/report_table_model.h"
+#include "archive_view/segment_view_window.h"
 #include "archive_view/trend_window.h"
 #include "core/operation_runner.h"
 #include "core/program_state.h"
@@ -18,6 +21,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -62,10 +66,17 @@ int main(int argc, char** argv) {
     QSettings settings{folder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
 
     ksx4::ArchiveWindow window(state, runner, settings);
-    window.resize(960, 560);
+    window.resize(1200, 760);
     ksx4::mnuReportArchive_Click(state, window, settings);
-    window.session().waitIdle();
-    settle();
+    // The segments, then the worst one's findings they ask for.
+    for (int round = 0; round < 3; ++round) {
+        window.session().waitIdle();
+        settle();
+    }
+    if (!shoot(window, out + QStringLiteral("/segment-view.png"))) return 1;
+
+    window.resize(960, 560);
+    window.tabs()->setCurrentIndex(1);
     window.table()->setCurrentIndex(window.reports().index(2, 0));
     if (!shoot(window, out + QStringLiteral("/archive-window.png"))) return 1;
 
