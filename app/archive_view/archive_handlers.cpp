@@ -1,6 +1,8 @@
 #include "archive_view/archive_handlers.h"
 
+#include "archive/segment_key.h"
 #include "archive_view/archive_session.h"
+#include "core/counted_text.h"
 #include "core/operator.h"
 #include "core/program_state.h"
 #include "report/rebuild_workbook.h"
@@ -8,6 +10,7 @@
 
 #include <QDate>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <array>
 
@@ -149,13 +152,38 @@ void filterReports(ProgramState& state, ArchiveForm& form) {
     form.listReports(std::get<archive::ListFilter>(filter));
 }
 
+namespace {
+
+// The filter's bounds in words, as the trend's heading names them.
+QString withinText(const archive::ListFilter& filter) {
+    QStringList parts;
+    if (filter.since) parts << QStringLiteral("from ") + filter.since->left(10);
+    if (filter.until) parts << QStringLiteral("to ") + filter.until->left(10);
+    if (filter.testerSerial) parts << QStringLiteral("tester %1").arg(*filter.testerSerial);
+    if (filter.verdict) parts << QStringLiteral("verdict ") + *filter.verdict;
+    return parts.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
 Outcome showTrend(ProgramState& state, ArchiveForm& form, ArchiveSession& session) {
-    const QString location = form.text(ArchiveBox::Location).trimmed();
-    if (location.isEmpty()) {
-        state.ui.message(QStringLiteral("Enter the location whose trend to show."), Buttons::Ok,
-                         Icon::Exclamation, kArchiveWindowTitle);
+    QString segment = archive::segmentName(form.text(ArchiveBox::Location));
+    if (segment.isEmpty()) {
+        if (const auto selected = form.selectedReport())
+            segment = archive::segmentName(selected->location);
+    }
+    if (segment.isEmpty()) {
+        state.ui.message(QStringLiteral("Enter the segment (its location name) whose trend to "
+                                        "show, or choose one of its reports in the list."),
+                         Buttons::Ok, Icon::Exclamation, kArchiveWindowTitle);
         return Outcome::Refused;
     }
+    const auto boxes = filterFromBoxes(form);
+    if (const auto* problem = std::get_if<QString>(&boxes)) {
+        state.ui.message(*problem, Buttons::Ok, Icon::Exclamation, kArchiveWindowTitle);
+        return Outcome::Refused;
+    }
+    const archive::ListFilter& within = std::get<archive::ListFilter>(boxes);
     std::optional<int> device;
     const QString deviceText = form.text(ArchiveBox::Device).trimmed();
     if (!deviceText.isEmpty()) {
@@ -174,24 +202,63 @@ Outcome showTrend(ProgramState& state, ArchiveForm& form, ArchiveSession& sessio
 
     std::vector<TrendChart> charts;
     std::optional<ArchiveError> failure;
+    // The segment's reports whatever the boxes say, asked only when none
+    // is within them, to tell which of the two is missing.
+    std::optional<std::size_t> unbounded;
+    const auto pointsOf = [&](const archive::TrendQuery& query) {
+        auto points = session.call<std::vector<archive::TrendPoint>>(
+            [&query](archive::Archive& a) { return a.trend(query); });
+        if (const ArchiveError* e = failureOf(points)) {
+            failure = *e;
+            return std::vector<archive::TrendPoint>{};
+        }
+        return std::move(std::get<std::vector<archive::TrendPoint>>(points));
+    };
     state.ui.waitFor([&] {
         for (const auto& [measure, address] : wanted) {
-            const archive::TrendQuery query{location, QString::fromLatin1(measure.measure),
-                                            address};
-            auto points = session.call<std::vector<archive::TrendPoint>>(
-                [&query](archive::Archive& a) { return a.trend(query); });
-            if (const ArchiveError* e = failureOf(points)) {
-                failure = *e;
-                return;
-            }
+            const archive::TrendQuery query{segment, QString::fromLatin1(measure.measure), address,
+                                            segment, within};
+            auto points = pointsOf(query);
+            if (failure) return;
             QString title = QString::fromLatin1(measure.title);
             if (address) title = QStringLiteral("Device %1 %2").arg(*address).arg(title);
-            charts.push_back({title, QString::fromLatin1(measure.unit), measure.scale,
-                              std::move(std::get<std::vector<archive::TrendPoint>>(points))});
+            charts.push_back(
+                {title, QString::fromLatin1(measure.unit), measure.scale, std::move(points)});
         }
+        if (charts.front().points.empty() && !withinText(within).isEmpty())
+            unbounded =
+                pointsOf({segment, QStringLiteral("voltage"), std::nullopt, segment}).size();
     });
     if (failure) return failed(state, failure->reason);
-    form.showTrend(location, std::move(charts));
+    const std::size_t reports = charts.front().points.size();
+    if (reports == 0) {
+        const QString text =
+            unbounded && *unbounded > 0
+                ? QStringLiteral(
+                      "None of the %1 of segment \"%2\" is within the boxes beside "
+                      "the trend (%3). Widen or clear them.")
+                      .arg(countedText(static_cast<long long>(*unbounded), QLatin1String("report"),
+                                       QLatin1String("reports")),
+                           segment, withinText(within))
+                : QStringLiteral(
+                      "The archive holds no report of segment \"%1\". A trend is of "
+                      "one segment: its location name as stored, in any case; the "
+                      "Filter button finds names that hold a part.")
+                      .arg(segment);
+        state.ui.message(text, Buttons::Ok, Icon::Information, kArchiveWindowTitle);
+        return Outcome::Refused;
+    }
+    for (TrendChart& chart : charts) {
+        if (!chart.points.empty()) continue;
+        chart.missing =
+            device && chart.title.startsWith(QStringLiteral("Device "))
+                ? QStringLiteral("device %1 is in none of these %2")
+                      .arg(*device)
+                      .arg(countedText(static_cast<long long>(reports), QLatin1String("report"),
+                                       QLatin1String("reports")))
+                : QStringLiteral("none of these reports holds this value");
+    }
+    form.showTrend({segment, withinText(within), reports}, std::move(charts));
     return Outcome::Done;
 }
 

@@ -7,10 +7,12 @@
 #include "archive_view/trend_window.h"
 #include "core/operation_runner.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,10 +45,10 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
         return edit;
     };
     addBox(ArchiveBox::Location, QStringLiteral("&Location"), "txtLocation",
-           QStringLiteral("part of the name"), 0);
+           QStringLiteral("part of the name; a trend's segment, whole"), 0);
     addBox(ArchiveBox::Since, QStringLiteral("&From"), "txtSince", QStringLiteral("YYYY-MM-DD"),
            110);
-    addBox(ArchiveBox::Until, QStringLiteral("T&o"), "txtUntil", QStringLiteral("YYYY-MM-DD"), 110);
+    addBox(ArchiveBox::Until, QStringLiteral("&To"), "txtUntil", QStringLiteral("YYYY-MM-DD"), 110);
     addBox(ArchiveBox::Tester, QStringLiteral("T&ester"), "txtTester", QStringLiteral("serial no."),
            90);
     verdict_ = new QComboBox(this);
@@ -59,6 +61,7 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     filters->addWidget(verdict_);
     filters->addWidget(addButton(QStringLiteral("F&ilter"), "cmdFilter",
                                  [this] { filterReports(state_, *this); }));
+    filters->addWidget(addButton(QStringLiteral("&Refresh"), "cmdRefresh", [this] { refresh(); }));
     layout->addLayout(filters);
 
     model_ = new ReportTableModel(session_, this);
@@ -86,7 +89,7 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     device->setMaximumWidth(60);
     deviceLabel->setBuddy(device);
     boxes_[ArchiveBox::Device] = device;
-    actions->addWidget(addButton(QStringLiteral("&Trend of Location"), "cmdTrend",
+    actions->addWidget(addButton(QStringLiteral("Tre&nd of Segment"), "cmdTrend",
                                  [this] { ksx4::showTrend(state_, *this, session_); }));
     actions->addWidget(deviceLabel);
     actions->addWidget(device);
@@ -94,7 +97,8 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     QPushButton* open = addButton(QStringLiteral("&Open Report"), "cmdOpenReport",
                                   [this] { openReport(state_, *this, session_); });
     actions->addWidget(open);
-    connect(table_, &QTableView::doubleClicked, open, &QPushButton::click);
+    // A double click, or Enter on the current row.
+    connect(table_, &QTableView::activated, open, &QPushButton::click);
     actions->addWidget(addButton(QStringLiteral("Save &Workbook..."), "cmdSaveWorkbook",
                                  [this] { saveWorkbook(state_, *this, session_); }));
     actions->addWidget(addButton(QStringLiteral("&Archive Location..."), "cmdLocation",
@@ -108,6 +112,19 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     runner_.addControls([this](bool enabled) {
         for (QPushButton* button : buttons_) button->setEnabled(enabled);
     });
+    addCloseKeys(this);
+    auto* refreshKey = new QAction(QStringLiteral("Refresh"), this);
+    refreshKey->setObjectName(QStringLiteral("actRefresh"));
+    refreshKey->setShortcuts(QKeySequence::Refresh);
+    refreshKey->setShortcutContext(Qt::WindowShortcut);
+    connect(refreshKey, &QAction::triggered, this, [this] { refresh(); });
+    addAction(refreshKey);
+}
+
+void ArchiveWindow::refresh() {
+    // The filter and order shown, from the first row again: reports stored
+    // since then take their places.
+    model_->reload();
 }
 
 ArchiveWindow::~ArchiveWindow() {
@@ -149,9 +166,9 @@ void ArchiveWindow::showArchive(const archive::ArchiveLocation& location) {
     model_->reload();
 }
 
-void ArchiveWindow::showTrend(const QString& location, std::vector<TrendChart> charts) {
+void ArchiveWindow::showTrend(const TrendHeading& heading, std::vector<TrendChart> charts) {
     if (!trend_) trend_ = std::make_unique<TrendWindow>(state_, runner_);
-    trend_->setTrend(location, std::move(charts));
+    trend_->setTrend(heading, std::move(charts));
     trend_->show();
     trend_->raise();
 }

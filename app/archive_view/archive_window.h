@@ -37,9 +37,12 @@ class ArchiveWindow final : public QWidget, public ArchiveForm {
     void listReports(const archive::ListFilter& filter) override;
     std::optional<archive::ReportSummary> selectedReport() const override;
     void showArchive(const archive::ArchiveLocation& location) override;
-    void showTrend(const QString& location, std::vector<TrendChart> charts) override;
+    void showTrend(const TrendHeading& heading, std::vector<TrendChart> charts) override;
     void showReportPages(archive::ArchivedReport report, ArchivedSheet sheet) override;
     void show() override;
+    // Lists again with the same filter and order (F5); a transfer made while
+    // the window is open calls it too.
+    void refresh();
 
     ArchiveSession& session() { return session_; }
     ReportTableModel& reports() { return *model_; }

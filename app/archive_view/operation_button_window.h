@@ -4,6 +4,8 @@
 // the operation's dialogs open over that window.
 #include "core/operation_runner.h"
 
+#include <QAction>
+#include <QKeySequence>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
@@ -24,6 +26,17 @@ inline QPushButton* addOperationButton(QWidget* window, OperationRunner& runner,
                      [window, &runner, handler] { runner.run(handler, window); });
     buttons.push_back(button);
     return button;
+}
+
+// Escape and Ctrl+W close window, as they close a document's window.
+inline QAction* addCloseKeys(QWidget* window) {
+    auto* close = new QAction(QStringLiteral("Close"), window);
+    close->setObjectName(QStringLiteral("actClose"));
+    close->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence::Close});
+    close->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(close, &QAction::triggered, window, &QWidget::close);
+    window->addAction(close);
+    return close;
 }
 
 }  // namespace ksx4

@@ -33,13 +33,14 @@ ReportPagesWindow::ReportPagesWindow(ProgramState& state, OperationRunner& runne
     resize(900, 900);
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
-    bar->addWidget(
-        addButton(QStringLiteral("< &Previous"), "cmdPrevious", [this] { showPage(page_ - 1); }));
+    previous_ =
+        addButton(QStringLiteral("< &Previous"), "cmdPrevious", [this] { showPage(page_ - 1); });
+    bar->addWidget(previous_);
     pageLabel_ = new QLabel(this);
     pageLabel_->setObjectName(QStringLiteral("lblPage"));
     bar->addWidget(pageLabel_);
-    bar->addWidget(
-        addButton(QStringLiteral("&Next >"), "cmdNext", [this] { showPage(page_ + 1); }));
+    next_ = addButton(QStringLiteral("&Next >"), "cmdNext", [this] { showPage(page_ + 1); });
+    bar->addWidget(next_);
     zoom_ = new QComboBox(this);
     zoom_->setObjectName(QStringLiteral("cboZoom"));
     for (int percent : kZooms) zoom_->addItem(QStringLiteral("%1 %").arg(percent), percent);
@@ -66,10 +67,17 @@ ReportPagesWindow::ReportPagesWindow(ProgramState& state, OperationRunner& runne
     layout->addWidget(scroll_, 1);
     runner_.addControls([this](bool enabled) {
         for (QPushButton* button : buttons_) button->setEnabled(enabled);
+        if (enabled) enablePageButtons();
     });
+    addCloseKeys(this);
 }
 
 ReportPagesWindow::~ReportPagesWindow() = default;
+
+void ReportPagesWindow::enablePageButtons() {
+    previous_->setEnabled(page_ > 0);
+    next_->setEnabled(page_ + 1 < pageCount());
+}
 
 QPushButton* ReportPagesWindow::addButton(const QString& caption, const char* name,
                                           const std::function<void()>& handler) {
@@ -104,6 +112,7 @@ void ReportPagesWindow::showPage(int page) {
     view_->setPixmap(QPixmap::fromImage(image));
     view_->resize(image.size() / ratio);
     pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(page_ + 1).arg(pageCount()));
+    if (!runner_.isRunning()) enablePageButtons();
 }
 
 QByteArray ReportPagesWindow::pdf() const {

@@ -40,6 +40,8 @@ class ReportPagesWindow final : public QWidget, public ReportPagesForm {
 
   private:
     void showPage(int page);
+    // Previous and Next, each where there is a page to go to.
+    void enablePageButtons();
     QPushButton* addButton(const QString& caption, const char* name,
                            const std::function<void()>& handler);
 
@@ -49,6 +51,8 @@ class ReportPagesWindow final : public QWidget, public ReportPagesForm {
     std::unique_ptr<ArchivedSheet> sheet_;
     std::unique_ptr<pages::SheetPages> pages_;
     int page_ = 0;
+    QPushButton* previous_ = nullptr;
+    QPushButton* next_ = nullptr;
     QLabel* view_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QLabel* pageLabel_ = nullptr;

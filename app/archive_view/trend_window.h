@@ -1,5 +1,5 @@
 #pragma once
-// A location's trend: one chart per value over time, each point coloured by
+// A segment's trend: one chart per value over time, each point coloured by
 // its judgement, with the OK/BAD limit in force drawn as a dashed line.
 #include "archive_view/archive_form.h"
 
@@ -23,7 +23,7 @@ class TrendWindow final : public QWidget, public TrendForm {
   public:
     TrendWindow(ProgramState& state, OperationRunner& runner, QWidget* parent = nullptr);
 
-    void setTrend(const QString& location, std::vector<TrendChart> charts);
+    void setTrend(const TrendHeading& heading, std::vector<TrendChart> charts);
 
     int chartCount() const override { return static_cast<int>(views_.size()); }
     QString chartTitle(int chart) const override;
