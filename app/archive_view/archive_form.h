@@ -69,6 +69,8 @@ class TrendForm {
     virtual ~TrendForm() = default;
     virtual int chartCount() const = 0;
     virtual QString chartTitle(int chart) const = 0;
+    // The file name its saves propose, without extension.
+    virtual QString chartFileStem(int chart) const = 0;
     // false when the file could not be written.
     virtual bool saveChart(int chart, ChartFormat format, const QString& path) = 0;
 };

@@ -2,10 +2,13 @@
 
 #include "archive/segment_key.h"
 #include "archive_view/archive_session.h"
+#include "archive_view/report_table_model.h"
+#include "archive_view/save_folder.h"
 #include "core/counted_text.h"
 #include "core/operator.h"
 #include "core/program_state.h"
 #include "report/rebuild_workbook.h"
+#include "report/report_file_name.h"
 #include "report/report_pdf.h"
 
 #include <QDate>
@@ -289,24 +292,28 @@ std::optional<archive::ArchivedReport> selectedArchivedReport(ProgramState& stat
     return std::move(found);
 }
 
-Outcome saveArchivedWorkbook(ProgramState& state, const archive::ArchivedReport& report) {
+Outcome saveArchivedWorkbook(ProgramState& state, const archive::ArchivedReport& report,
+                             SaveFolder& folder) {
     FileDialogRequest request;
     request.title = QStringLiteral("Save Workbook");
     request.filter = QStringLiteral("xls Files (*.xls)|*.xls");
-    request.proposedPath = QFileInfo(report.summary.workbookPath).fileName();
+    request.proposedPath = folder.proposedPath(reportFileStem(report.summary) + kReportExtension);
     const FileDialogResult chosen = state.ui.saveFileDialog(request);
     if (!chosen.error.isEmpty()) return failed(state, chosen.error);
     if (chosen.cancelled || chosen.path.isEmpty()) return Outcome::Cancelled;
     const KeptImages kept(state);
-    return rebuildWorkbook(state, report, chosen.path);
+    const Outcome outcome = rebuildWorkbook(state, report, chosen.path);
+    if (outcome == Outcome::Done) folder.used(chosen.path);
+    return outcome;
 }
 
 }  // namespace
 
-Outcome saveWorkbook(ProgramState& state, ArchiveForm& form, ArchiveSession& session) {
+Outcome saveWorkbook(ProgramState& state, ArchiveForm& form, ArchiveSession& session,
+                     SaveFolder& folder) {
     const auto report = selectedArchivedReport(state, form, session);
     if (!report) return Outcome::Failed;
-    return saveArchivedWorkbook(state, *report);
+    return saveArchivedWorkbook(state, *report, folder);
 }
 
 Outcome openReport(ProgramState& state, ArchiveForm& form, ArchiveSession& session) {
@@ -378,15 +385,31 @@ void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& se
 
 namespace ksx4 {
 
-Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat format) {
+QString trendChartFileStem(const QString& segment, const TrendChart& chart) {
+    QString stem = fileNamePart(segment) + QStringLiteral(" - ") + fileNamePart(chart.title);
+    if (chart.points.empty()) return stem;
+    const QString first = chart.points.front().time.left(10);
+    const QString last = chart.points.back().time.left(10);
+    stem += QStringLiteral(" - ") + first;
+    if (last != first) stem += QStringLiteral(" to ") + last;
+    return stem;
+}
+
+QString reportFileStem(const archive::ReportSummary& report) {
+    QString time = reportTimeText(report).left(16);
+    time.replace(u':', u'-');
+    return fileNamePart(report.location) + QStringLiteral(" - ") + time;
+}
+
+Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat format,
+                    SaveFolder& folder) {
     const bool png = format == ChartFormat::Png;
     FileDialogRequest request;
     request.title = png ? QStringLiteral("Save Chart as PNG") : QStringLiteral("Save Chart as PDF");
     request.filter =
         png ? QStringLiteral("PNG Files (*.png)|*.png") : QStringLiteral("PDF Files (*.pdf)|*.pdf");
-    QString name = form.chartTitle(chart);
-    name.replace(u' ', u'-');
-    request.proposedPath = name + (png ? QStringLiteral(".png") : QStringLiteral(".pdf"));
+    request.proposedPath = folder.proposedPath(
+        form.chartFileStem(chart) + (png ? QStringLiteral(".png") : QStringLiteral(".pdf")));
     const FileDialogResult chosen = state.ui.saveFileDialog(request);
     if (!chosen.error.isEmpty()) {
         state.ui.message(chosen.error, Buttons::Ok, Icon::Critical, kArchiveWindowTitle);
@@ -398,6 +421,7 @@ Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat
                          Buttons::Ok, Icon::Critical, kArchiveWindowTitle);
         return Outcome::Failed;
     }
+    folder.used(chosen.path);
     return Outcome::Done;
 }
 
@@ -405,12 +429,12 @@ Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat
 
 namespace ksx4 {
 
-Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form) {
+Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form, SaveFolder& folder) {
     FileDialogRequest request;
     request.title = QStringLiteral("Save as PDF");
     request.filter = QStringLiteral("PDF Files (*.pdf)|*.pdf");
     request.proposedPath =
-        QFileInfo(form.report().summary.workbookPath).completeBaseName() + QStringLiteral(".pdf");
+        folder.proposedPath(reportFileStem(form.report().summary) + QStringLiteral(".pdf"));
     const FileDialogResult chosen = state.ui.saveFileDialog(request);
     if (!chosen.error.isEmpty()) return failed(state, chosen.error);
     if (chosen.cancelled || chosen.path.isEmpty()) return Outcome::Cancelled;
@@ -418,11 +442,12 @@ Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form) {
         return failed(state,
                       QStringLiteral("Cannot save '%1': %2").arg(chosen.path, failure->reason));
     }
+    folder.used(chosen.path);
     return Outcome::Done;
 }
 
-Outcome saveWorkbookOf(ProgramState& state, ReportPagesForm& form) {
-    return saveArchivedWorkbook(state, form.report());
+Outcome saveWorkbookOf(ProgramState& state, ReportPagesForm& form, SaveFolder& folder) {
+    return saveArchivedWorkbook(state, form.report(), folder);
 }
 
 Outcome printPages(ProgramState& state, ReportPagesForm& form) {

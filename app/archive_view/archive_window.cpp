@@ -24,7 +24,11 @@ namespace ksx4 {
 
 ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSettings& settings,
                              QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state), runner_(runner), settings_(settings) {
+    : QWidget(parent, Qt::Window),
+      state_(state),
+      runner_(runner),
+      settings_(settings),
+      saveFolder_(&settings) {
     setObjectName(QStringLiteral("frmArchive"));
     setWindowTitle(kArchiveWindowTitle);
     resize(900, 600);
@@ -100,7 +104,7 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     // A double click, or Enter on the current row.
     connect(table_, &QTableView::activated, open, &QPushButton::click);
     actions->addWidget(addButton(QStringLiteral("Save &Workbook..."), "cmdSaveWorkbook",
-                                 [this] { saveWorkbook(state_, *this, session_); }));
+                                 [this] { saveWorkbook(state_, *this, session_, saveFolder_); }));
     actions->addWidget(addButton(QStringLiteral("&Archive Location..."), "cmdLocation",
                                  [this] { chooseArchiveLocation(state_, *this, settings_); }));
     layout->addLayout(actions);
@@ -167,14 +171,14 @@ void ArchiveWindow::showArchive(const archive::ArchiveLocation& location) {
 }
 
 void ArchiveWindow::showTrend(const TrendHeading& heading, std::vector<TrendChart> charts) {
-    if (!trend_) trend_ = std::make_unique<TrendWindow>(state_, runner_);
+    if (!trend_) trend_ = std::make_unique<TrendWindow>(state_, runner_, saveFolder_);
     trend_->setTrend(heading, std::move(charts));
     trend_->show();
     trend_->raise();
 }
 
 void ArchiveWindow::showReportPages(archive::ArchivedReport report, ArchivedSheet sheet) {
-    if (!pages_) pages_ = std::make_unique<ReportPagesWindow>(state_, runner_);
+    if (!pages_) pages_ = std::make_unique<ReportPagesWindow>(state_, runner_, saveFolder_);
     pages_->setReport(std::move(report), std::move(sheet));
     pages_->show();
     pages_->raise();

@@ -4,6 +4,7 @@
 // again. Created once, then hidden and shown again.
 #include "archive_view/archive_form.h"
 #include "archive_view/archive_session.h"
+#include "archive_view/save_folder.h"
 
 #include <QWidget>
 
@@ -59,6 +60,7 @@ class ArchiveWindow final : public QWidget, public ArchiveForm {
     ProgramState& state_;
     OperationRunner& runner_;
     QSettings& settings_;
+    SaveFolder saveFolder_;   // before the windows that save
     ArchiveSession session_;  // before the model: answers reach a live model
     ReportTableModel* model_ = nullptr;
     std::map<ArchiveBox, QLineEdit*> boxes_;

@@ -3,6 +3,7 @@
 #include "archive_view/archive_handlers.h"
 #include "archive_view/operation_button_window.h"
 #include "archive_view/report_table_model.h"
+#include "archive_view/save_folder.h"
 #include "core/operation_runner.h"
 #include "pages/page_output.h"
 #include "pages/sheet_pages.h"
@@ -27,8 +28,9 @@ constexpr double kScreenDotsPerInch = 96;
 
 }  // namespace
 
-ReportPagesWindow::ReportPagesWindow(ProgramState& state, OperationRunner& runner, QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state), runner_(runner) {
+ReportPagesWindow::ReportPagesWindow(ProgramState& state, OperationRunner& runner,
+                                     SaveFolder& folder, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), runner_(runner), folder_(folder) {
     setObjectName(QStringLiteral("frmReportPages"));
     resize(900, 900);
     auto* layout = new QVBoxLayout(this);
@@ -52,9 +54,9 @@ ReportPagesWindow::ReportPagesWindow(ProgramState& state, OperationRunner& runne
     bar->addWidget(zoom_);
     bar->addStretch(1);
     bar->addWidget(addButton(QStringLiteral("Save as P&DF..."), "cmdSavePdf",
-                             [this] { savePagesAsPdf(state_, *this); }));
+                             [this] { savePagesAsPdf(state_, *this, folder_); }));
     bar->addWidget(addButton(QStringLiteral("Save &Workbook..."), "cmdSaveWorkbook",
-                             [this] { saveWorkbookOf(state_, *this); }));
+                             [this] { saveWorkbookOf(state_, *this, folder_); }));
     bar->addWidget(
         addButton(QStringLiteral("P&rint..."), "cmdPrint", [this] { printPages(state_, *this); }));
     layout->addLayout(bar);
@@ -125,12 +127,15 @@ PrintResult ReportPagesWindow::print() {
     if (!pages_) return PrintResult::Failed;
     QPrinter printer(QPrinter::HighResolution);
     printer.setFullPage(true);
-    printer.setDocName(QFileInfo(report_.summary.workbookPath).completeBaseName());
+    // The name the dialog's "print to file" proposes: what the file holds.
+    printer.setDocName(reportFileStem(report_.summary));
     printer.setPageLayout(pages_->pageLayout());
     QPrintDialog dialog(&printer, this);
     dialog.setObjectName(QStringLiteral("dlgPrint"));
     dialog.setMinMax(1, pageCount());
     if (dialog.exec() != QDialog::Accepted) return PrintResult::Cancelled;
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        folder_.used(printer.outputFileName());
     int first = 0, last = pageCount() - 1;
     if (printer.printRange() == QPrinter::PageRange) {
         first = std::max(printer.fromPage(), 1) - 1;

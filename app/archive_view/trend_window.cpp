@@ -152,8 +152,9 @@ QChart* makeTrendChart(const TrendChart& data) {
     return chart;
 }
 
-TrendWindow::TrendWindow(ProgramState& state, OperationRunner& runner, QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state), runner_(runner) {
+TrendWindow::TrendWindow(ProgramState& state, OperationRunner& runner, SaveFolder& folder,
+                         QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), runner_(runner), folder_(folder) {
     setObjectName(QStringLiteral("frmTrend"));
     resize(820, 700);
     auto* layout = new QVBoxLayout(this);
@@ -186,6 +187,7 @@ void TrendWindow::setTrend(const TrendHeading& heading, std::vector<TrendChart> 
     buttons_.clear();
     views_.clear();
     titles_.clear();
+    stems_.clear();
     while (QLayoutItem* item = charts_->takeAt(0)) {
         delete item->widget();
         delete item;
@@ -205,8 +207,9 @@ void TrendWindow::setTrend(const TrendHeading& heading, std::vector<TrendChart> 
             button->setObjectName(
                 QStringLiteral("cmd%1%2").arg(QString::fromLatin1(caption).left(3)).arg(index));
             connect(button, &QPushButton::clicked, this, [this, index, format = format] {
-                runner_.run([this, index, format] { exportChart(state_, *this, index, format); },
-                            this);
+                runner_.run(
+                    [this, index, format] { exportChart(state_, *this, index, format, folder_); },
+                    this);
             });
             button->setEnabled(!runner_.isRunning());
             buttons_.push_back(button);
@@ -217,11 +220,16 @@ void TrendWindow::setTrend(const TrendHeading& heading, std::vector<TrendChart> 
         charts_->addWidget(row);
         views_.push_back(view);
         titles_.push_back(data.title);
+        stems_.push_back(trendChartFileStem(heading.segment, data));
     }
 }
 
 QString TrendWindow::chartTitle(int chart) const {
     return titles_.at(static_cast<std::size_t>(chart));
+}
+
+QString TrendWindow::chartFileStem(int chart) const {
+    return stems_.at(static_cast<std::size_t>(chart));
 }
 
 bool TrendWindow::saveChart(int chart, ChartFormat format, const QString& path) {
