@@ -7,6 +7,7 @@
 #include "core/counted_text.h"
 #include "core/operator.h"
 #include "core/program_state.h"
+#include "platform/files/paths.h"
 #include "report/rebuild_workbook.h"
 #include "report/report_file_name.h"
 #include "report/report_pdf.h"
@@ -329,17 +330,70 @@ Outcome openReport(ProgramState& state, ArchiveForm& form, ArchiveSession& sessi
     return Outcome::Done;
 }
 
-void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& settings) {
-    if (!qEnvironmentVariableIsEmpty(archive::kArchiveEnvironment)) {
-        const auto location = windowArchiveLocation(settings);
-        const auto* chosen = std::get_if<ArchiveLocation>(&location);
-        state.ui.message(QStringLiteral("The environment variable %1 chooses the archive: %2\r\n"
-                                        "Unset it to choose another one here.")
-                             .arg(QLatin1String(archive::kArchiveEnvironment),
-                                  chosen ? chosen->displayText() : QStringLiteral("(not usable)")),
-                         Buttons::Ok, Icon::Information, kArchiveWindowTitle);
+namespace {
+
+// True, after saying so, while KSX4_ARCHIVE decides the archive.
+bool environmentDecides(ProgramState& state, const QSettings& settings) {
+    if (qEnvironmentVariableIsEmpty(archive::kArchiveEnvironment)) return false;
+    const auto location = windowArchiveLocation(settings);
+    const auto* chosen = std::get_if<ArchiveLocation>(&location);
+    state.ui.message(QStringLiteral("The environment variable %1 chooses the archive: %2\r\n"
+                                    "Unset it to choose another one here.")
+                         .arg(QLatin1String(archive::kArchiveEnvironment),
+                              chosen ? chosen->displayText() : QStringLiteral("(not usable)")),
+                     Buttons::Ok, Icon::Information, kArchiveWindowTitle);
+    return true;
+}
+
+// An SQLite file goes in a folder that is there: a later transfer would
+// otherwise make the folders of a mistyped path and fill an archive nobody
+// looks at.
+std::optional<QString> missingFolderProblem(const ArchiveLocation& location) {
+    if (location.engine != ArchiveLocation::Engine::Sqlite) return std::nullopt;
+    const auto missing = missingFolderOf(location.path);
+    if (!missing) return std::nullopt;
+    return QStringLiteral(
+               "The folder %1 does not exist. Choose a file in a folder that is "
+               "there, or make the folder first.")
+        .arg(*missing);
+}
+
+}  // namespace
+
+void chooseArchiveFile(ProgramState& state, ArchiveForm& form, QSettings& settings) {
+    if (environmentDecides(state, settings)) return;
+    const auto current = windowArchiveLocation(settings);
+    const auto* shown = std::get_if<ArchiveLocation>(&current);
+    FileDialogRequest request;
+    request.title = QStringLiteral("SQLite Archive");
+    request.filter = QStringLiteral("SQLite Archives (*.sqlite)|*.sqlite|All Files (*)|*");
+    request.proposedPath =
+        shown && shown->engine == ArchiveLocation::Engine::Sqlite
+            ? shown->path
+            : withTrailingSeparator(folderToPropose({})) + QStringLiteral("archive.sqlite");
+    for (;;) {
+        const FileDialogResult chosen = state.ui.saveFileDialog(request);
+        if (!chosen.error.isEmpty()) {
+            failed(state, chosen.error);
+            return;
+        }
+        if (chosen.cancelled || chosen.path.isEmpty()) return;
+        ArchiveLocation location;
+        location.engine = ArchiveLocation::Engine::Sqlite;
+        location.path = QFileInfo(chosen.path).absoluteFilePath();
+        if (const auto problem = missingFolderProblem(location)) {
+            state.ui.message(*problem, Buttons::Ok, Icon::Exclamation, kArchiveWindowTitle);
+            request.proposedPath = chosen.path;
+            continue;
+        }
+        settings.setValue(kArchiveLocationKey, location.path);
+        form.showArchive(location);
         return;
     }
+}
+
+void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& settings) {
+    if (environmentDecides(state, settings)) return;
     const auto current = windowArchiveLocation(settings);
     const auto* shown = std::get_if<ArchiveLocation>(&current);
     for (;;) {
@@ -367,6 +421,8 @@ void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& se
             problem = QStringLiteral(
                 "Leave the password out of the URI: it would be kept in plain text. Put it in "
                 "~/.pgpass instead.");
+        } else if (const auto missing = missingFolderProblem(std::get<ArchiveLocation>(parsed))) {
+            problem = *missing;
         }
         if (!problem.isEmpty()) {
             state.ui.message(problem, Buttons::Ok, Icon::Exclamation, kArchiveWindowTitle);

@@ -41,6 +41,8 @@ Outcome openReport(ProgramState& state, ArchiveForm& form, ArchiveSession& sessi
 // "Archive Location...": an SQLite file or a PostgreSQL URI, kept in
 // settings; while KSX4_ARCHIVE is set it decides and nothing is asked.
 void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& settings);
+// "SQLite Archive...": the same, with a file chooser for an SQLite file.
+void chooseArchiveFile(ProgramState& state, ArchiveForm& form, QSettings& settings);
 
 }  // namespace ksx4
 

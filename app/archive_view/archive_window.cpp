@@ -107,6 +107,8 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
                                  [this] { saveWorkbook(state_, *this, session_, saveFolder_); }));
     actions->addWidget(addButton(QStringLiteral("&Archive Location..."), "cmdLocation",
                                  [this] { chooseArchiveLocation(state_, *this, settings_); }));
+    actions->addWidget(addButton(QStringLiteral("&SQLite Archive..."), "cmdArchiveFile",
+                                 [this] { chooseArchiveFile(state_, *this, settings_); }));
     layout->addLayout(actions);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("lblArchive"));

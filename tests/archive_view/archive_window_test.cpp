@@ -17,6 +17,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDateTimeAxis>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -218,7 +219,15 @@ TEST_F(ArchiveWindowTest, TrendDrawsEveryValueJudgedWithItsLimitAndExportsIt) {
     ui.saveDialogs = {{false, png, {}}, {false, pdf, {}}};
     click(trend, "cmdPNG0");
     click(trend, "cmdPDF0");
-    EXPECT_EQ(ui.saveRequests.at(0).proposedPath, QStringLiteral("Segment-Voltage.png"));
+    // Named by segment, value and date; first in the user's documents (or
+    // home) folder, not the program's, then where the last save went.
+    const QFileInfo proposed(ui.saveRequests.at(0).proposedPath);
+    EXPECT_EQ(proposed.fileName(), QStringLiteral("%1 - Segment Voltage - %2.png")
+                                       .arg(first.location.trimmed(), first.reportTime().left(10)));
+    EXPECT_NE(proposed.absolutePath(), QDir::currentPath());
+    EXPECT_TRUE(proposed.absolutePath().startsWith(QDir::homePath()));
+    EXPECT_EQ(QFileInfo(ui.saveRequests.at(1).proposedPath).absolutePath(),
+              QFileInfo(png).absolutePath());
     EXPECT_FALSE(QImage(png).isNull());
     EXPECT_TRUE(fileBytes(pdf).startsWith("%PDF-"));
     EXPECT_TRUE(ui.messages.empty()) << lastMessage().toStdString();
@@ -378,8 +387,12 @@ TEST_F(ArchiveWindowTest, ARowOpensItsPrintedPagesToPageThroughZoomSaveAndPrint)
     click(pages, "cmdSavePdf");
     click(pages, "cmdSaveWorkbook");
     EXPECT_TRUE(ui.messages.empty()) << lastMessage().toStdString();
-    EXPECT_EQ(ui.saveRequests.at(0).proposedPath,
-              QFileInfo(chosen.workbookPath).completeBaseName() + QStringLiteral(".pdf"));
+    QString time = reportTimeText(chosen).left(16);
+    time.replace(u':', u'-');
+    EXPECT_EQ(QFileInfo(ui.saveRequests.at(0).proposedPath).fileName(),
+              QStringLiteral("%1 - %2.pdf").arg(chosen.location.trimmed(), time));
+    EXPECT_EQ(QFileInfo(ui.saveRequests.at(1).proposedPath).absolutePath(),
+              QFileInfo(pdf).absolutePath());
     EXPECT_TRUE(fileBytes(pdf).startsWith("%PDF-"));
     EXPECT_EQ(fileBytes(again), fileBytes(chosen.workbookPath));
 
@@ -410,6 +423,23 @@ TEST_F(ArchiveWindowTest, ArchiveLocationIsKeptWithoutPasswordsAndTheVariableDec
     EXPECT_EQ(settings.value(kArchiveLocationKey).toString(), location.path);
     EXPECT_EQ(window.statusText(), QStringLiteral("Archive: ") + location.path);
     EXPECT_EQ(window.reports().rowCount(), 8);
+
+    // A file in a folder that is not there is refused with the reason,
+    // typed or chosen; the file chooser then keeps the file chosen.
+    const QString nowhere = root.filePath(QStringLiteral("no/such/folder/a.sqlite"));
+    ui.inputs = {nowhere, location.path};
+    click(&window, "cmdLocation");
+    EXPECT_THAT(lastMessage().toStdString(), HasSubstr("no/such/folder does not exist"));
+    EXPECT_EQ(settings.value(kArchiveLocationKey).toString(), location.path);
+    const QString beside = root.filePath(QStringLiteral("beside.sqlite"));
+    ui.saveDialogs = {{false, nowhere, {}}, {false, beside, {}}};
+    ui.messages.clear();
+    click(&window, "cmdArchiveFile");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_THAT(lastMessage().toStdString(), HasSubstr("does not exist"));
+    EXPECT_EQ(ui.saveRequests.front().proposedPath, location.path);
+    EXPECT_EQ(settings.value(kArchiveLocationKey).toString(), beside);
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(nowhere).absolutePath()));
 
     // An archive that is not there is told under the table.
     ui.inputs = {root.filePath(QStringLiteral("elsewhere.sqlite"))};
