@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QKeySequence>
+#include <QList>
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
@@ -32,7 +33,11 @@ inline QPushButton* addOperationButton(QWidget* window, OperationRunner& runner,
 inline QAction* addCloseKeys(QWidget* window) {
     auto* close = new QAction(QStringLiteral("Close"), window);
     close->setObjectName(QStringLiteral("actClose"));
-    close->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence::Close});
+    // Ctrl+W everywhere; the platform's own close keys (Ctrl+F4 on some) too.
+    QList<QKeySequence> keys{QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)};
+    for (const QKeySequence& key : QKeySequence::keyBindings(QKeySequence::Close))
+        if (!keys.contains(key)) keys.append(key);
+    close->setShortcuts(keys);
     close->setShortcutContext(Qt::WindowShortcut);
     QObject::connect(close, &QAction::triggered, window, &QWidget::close);
     window->addAction(close);

@@ -57,7 +57,7 @@ class BoxesForm final : public ArchiveForm {
     void listReports(const archive::ListFilter&) override {}
     std::optional<archive::ReportSummary> selectedReport() const override { return {}; }
     void showArchive(const archive::ArchiveLocation&) override {}
-    void showTrend(const QString&, std::vector<TrendChart>) override {}
+    void showTrend(const TrendHeading&, std::vector<TrendChart>) override {}
     void showReportPages(archive::ArchivedReport, ArchivedSheet) override {}
     void show() override {}
 };
