@@ -61,6 +61,8 @@ ksx4::MainWindowHandlers mainWindowHandlers(EditorWindows& editors) {
         ksx4::cmddownloaddata_Click(state,
                                     {.alsoSavePdf = window.alsoSaveReportsAsPdf(),
                                      .archive = ksx4::windowArchiveLocation(editors.settings)});
+        // The archive window open meanwhile shows what the transfer kept.
+        if (editors.archive && editors.archive->isVisible()) editors.archive->refresh();
     };
     handlers.eraseReports = [](ksx4::ProgramState& state, ksx4::MainWindowForm&) {
         ksx4::mnuErase_Click(state);

@@ -248,6 +248,79 @@ QString orderClause(const ListOrder& order) {
     return QStringLiteral(" ORDER BY %1%2, r.report_time, r.slot, r.id").arg(key, direction);
 }
 
+// The rows after report c (bound by id) in orderClause's order: compared
+// column by column, since the tie columns may run the other way than the key.
+QString keysetClause(const ListOrder& order) {
+    using Key = ListOrder::Key;
+    struct Column {
+        QString r, c;
+        bool descending;
+    };
+    std::vector<Column> columns;
+    const auto keyOf = [](const QString& row) -> QString {
+        return QStringLiteral("CASE %1.verdict WHEN 'BAD' THEN 2 WHEN 'WARN' THEN 1 ELSE 0 END")
+            .arg(row);
+    };
+    bool tiesDescending = false;
+    switch (order.key) {
+        case Key::Time:
+            tiesDescending = order.descending;
+            break;
+        case Key::Tester:
+            columns.push_back({QStringLiteral("r.tester_serial"), QStringLiteral("c.tester_serial"),
+                               order.descending});
+            break;
+        case Key::Location:
+            columns.push_back(
+                {QStringLiteral("r.search_key"), QStringLiteral("c.search_key"), order.descending});
+            break;
+        case Key::Devices:
+            columns.push_back(
+                {QStringLiteral("r.devices"), QStringLiteral("c.devices"), order.descending});
+            break;
+        case Key::Verdict:
+            columns.push_back(
+                {keyOf(QStringLiteral("r")), keyOf(QStringLiteral("c")), order.descending});
+            break;
+    }
+    for (const char* name : {"report_time", "slot", "id"}) {
+        columns.push_back({QStringLiteral("r.") + QLatin1String(name),
+                           QStringLiteral("c.") + QLatin1String(name), tiesDescending});
+    }
+    // (a > a0) OR (a = a0 AND ((b > b0) OR (b = b0 AND ...))), from the last.
+    QString after;
+    for (auto it = columns.rbegin(); it != columns.rend(); ++it) {
+        const QString beyond =
+            QStringLiteral("%1 %2 %3").arg(it->r, QLatin1String(it->descending ? "<" : ">"), it->c);
+        after = after.isEmpty()
+                    ? beyond
+                    : QStringLiteral("(%1 OR (%2 = %3 AND %4))").arg(beyond, it->r, it->c, after);
+    }
+    return QStringLiteral(" AND EXISTS (SELECT 1 FROM report c WHERE c.id = ? AND %1)").arg(after);
+}
+
+// The trend's reports as the filter beside it bounds them (its text apart).
+QString trendWithinClause(const ListFilter& within, QVariantList& values) {
+    QString sql;
+    if (within.testerSerial) {
+        sql += QStringLiteral(" AND r.tester_serial = ?");
+        values << *within.testerSerial;
+    }
+    if (within.since) {
+        sql += QStringLiteral(" AND r.report_time >= ?");
+        values << *within.since;
+    }
+    if (within.until) {
+        sql += QStringLiteral(" AND r.report_time <= ?");
+        values << *within.until;
+    }
+    if (within.verdict) {
+        sql += QStringLiteral(" AND r.verdict = ?");
+        values << *within.verdict;
+    }
+    return sql;
+}
+
 }  // namespace
 
 class Archive::Connection {
@@ -748,6 +821,10 @@ Result<std::vector<ReportSummary>> Archive::list(const ListFilter& filter, const
         sql += QStringLiteral(" AND r.verdict = ?");
         values << *filter.verdict;
     }
+    if (page.after) {
+        sql += keysetClause(order);
+        values << static_cast<qlonglong>(*page.after);
+    }
     sql += orderClause(order);
     if (page.limit >= 0) {
         sql += QStringLiteral(" LIMIT ? OFFSET ?");
@@ -878,23 +955,36 @@ Result<std::vector<TrendPoint>> Archive::trend(const TrendQuery& trendQuery) {
         // reports may be all of them.
         "FROM judged_value v CROSS JOIN report r "
         "WHERE r.id = v.report_id AND v.measure = ? AND r.search_key LIKE ? ESCAPE '\\'");
-    sql += trendQuery.device ? QStringLiteral(" AND v.device = ?")
-                             : QStringLiteral(" AND v.device IS NULL");
+    QVariantList values;
+    values << trendQuery.measure;
+    // A segment's name narrows the search; its exact key is compared below,
+    // where case folding is the same whichever engine holds the archive.
+    values << containsPattern(trendQuery.segment ? segmentName(*trendQuery.segment)
+                                                 : trendQuery.text);
+    if (trendQuery.device) {
+        sql += QStringLiteral(" AND v.device = ?");
+        values << *trendQuery.device;
+    } else {
+        sql += QStringLiteral(" AND v.device IS NULL");
+    }
+    sql += trendWithinClause(trendQuery.within, values);
     sql += QStringLiteral(" ORDER BY r.report_time, r.slot, r.id");
     Connection& c = *connection_;
     if (const auto& lost = c.lost()) return *lost;
     QSqlQuery query(c.db());
     query.setForwardOnly(true);
     if (!query.prepare(sql)) return c.error(query.lastError());
-    query.addBindValue(trendQuery.measure);
-    query.addBindValue(containsPattern(trendQuery.text));
-    if (trendQuery.device) query.addBindValue(*trendQuery.device);
+    for (const QVariant& value : values) query.addBindValue(value);
     if (!query.exec()) return c.error(query.lastError());
+    const std::optional<QString> segment =
+        trendQuery.segment ? std::optional(segmentKey(*trendQuery.segment)) : std::nullopt;
     std::vector<TrendPoint> points;
     while (query.next()) {
-        points.push_back({query.value(0).toLongLong(), query.value(1).toString(),
-                          query.value(2).toString(), optionalInt64(query.value(3)),
-                          optionalInt64(query.value(4)), query.value(5).toString()});
+        TrendPoint point{query.value(0).toLongLong(),   query.value(1).toString(),
+                         query.value(2).toString(),     optionalInt64(query.value(3)),
+                         optionalInt64(query.value(4)), query.value(5).toString()};
+        if (segment && segmentKey(point.location) != *segment) continue;
+        points.push_back(std::move(point));
     }
     if (query.lastError().isValid()) return c.error(query.lastError());
     return points;

@@ -91,12 +91,22 @@ struct ListOrder {
 struct ListPage {
     int64_t offset = 0;
     int limit = 200;
+    // Keyset paging: the rows after this report in the order (offset then
+    // counts from there), so that reports stored between two pages neither
+    // repeat a row nor push one out of sight. A report no longer there
+    // ends the listing.
+    std::optional<int64_t> after = {};
 };
 
 struct TrendQuery {
     QString text;               // as ListFilter::text
     QString measure;            // a JudgedValue::measure
     std::optional<int> device;  // a device row's address; none: the segment's value
+    // One segment (segmentKey of the location) instead of a part of the name.
+    std::optional<QString> segment = {};
+    // The reports charted: ListFilter's bounds, tester and verdict (its text
+    // is not read).
+    ListFilter within = {};
 };
 
 struct TrendPoint {

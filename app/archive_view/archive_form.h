@@ -27,6 +27,15 @@ struct TrendChart {
     QString unit;      // "V", "mV" or empty for counts
     double scale = 1;  // shown value = archived value / scale
     std::vector<archive::TrendPoint> points;
+    // Said in the chart's place when it has no points.
+    QString missing = {};
+};
+
+// What a trend shows: one segment's reports within the filter boxes' bounds.
+struct TrendHeading {
+    QString segment;  // as typed, blanks around it dropped
+    QString within;   // "from 2026-03-01, tester 1001"; empty: every report
+    std::size_t reports = 0;
 };
 
 class ArchiveForm {
@@ -40,8 +49,8 @@ class ArchiveForm {
     virtual std::optional<archive::ReportSummary> selectedReport() const = 0;
     // Opens location and lists its reports again.
     virtual void showArchive(const archive::ArchiveLocation& location) = 0;
-    // Shows the trend of location: its charts, in order.
-    virtual void showTrend(const QString& location, std::vector<TrendChart> charts) = 0;
+    // Shows a segment's trend: its charts, in order.
+    virtual void showTrend(const TrendHeading& heading, std::vector<TrendChart> charts) = 0;
     // Shows the report's printed pages, drawn from its filled sheet.
     virtual void showReportPages(archive::ArchivedReport report, ArchivedSheet sheet) = 0;
     virtual void show() = 0;
@@ -60,6 +69,8 @@ class TrendForm {
     virtual ~TrendForm() = default;
     virtual int chartCount() const = 0;
     virtual QString chartTitle(int chart) const = 0;
+    // The file name its saves propose, without extension.
+    virtual QString chartFileStem(int chart) const = 0;
     // false when the file could not be written.
     virtual bool saveChart(int chart, ChartFormat format, const QString& path) = 0;
 };

@@ -1,13 +1,20 @@
 #include "archive_view/archive_handlers.h"
 
+#include "archive/segment_key.h"
 #include "archive_view/archive_session.h"
+#include "archive_view/report_table_model.h"
+#include "archive_view/save_folder.h"
+#include "core/counted_text.h"
 #include "core/operator.h"
 #include "core/program_state.h"
+#include "platform/files/paths.h"
 #include "report/rebuild_workbook.h"
+#include "report/report_file_name.h"
 #include "report/report_pdf.h"
 
 #include <QDate>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <array>
 
@@ -149,13 +156,38 @@ void filterReports(ProgramState& state, ArchiveForm& form) {
     form.listReports(std::get<archive::ListFilter>(filter));
 }
 
+namespace {
+
+// The filter's bounds in words, as the trend's heading names them.
+QString withinText(const archive::ListFilter& filter) {
+    QStringList parts;
+    if (filter.since) parts << QStringLiteral("from ") + filter.since->left(10);
+    if (filter.until) parts << QStringLiteral("to ") + filter.until->left(10);
+    if (filter.testerSerial) parts << QStringLiteral("tester %1").arg(*filter.testerSerial);
+    if (filter.verdict) parts << QStringLiteral("verdict ") + *filter.verdict;
+    return parts.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
 Outcome showTrend(ProgramState& state, ArchiveForm& form, ArchiveSession& session) {
-    const QString location = form.text(ArchiveBox::Location).trimmed();
-    if (location.isEmpty()) {
-        state.ui.message(QStringLiteral("Enter the location whose trend to show."), Buttons::Ok,
-                         Icon::Exclamation, kArchiveWindowTitle);
+    QString segment = archive::segmentName(form.text(ArchiveBox::Location));
+    if (segment.isEmpty()) {
+        if (const auto selected = form.selectedReport())
+            segment = archive::segmentName(selected->location);
+    }
+    if (segment.isEmpty()) {
+        state.ui.message(QStringLiteral("Enter the segment (its location name) whose trend to "
+                                        "show, or choose one of its reports in the list."),
+                         Buttons::Ok, Icon::Exclamation, kArchiveWindowTitle);
         return Outcome::Refused;
     }
+    const auto boxes = filterFromBoxes(form);
+    if (const auto* problem = std::get_if<QString>(&boxes)) {
+        state.ui.message(*problem, Buttons::Ok, Icon::Exclamation, kArchiveWindowTitle);
+        return Outcome::Refused;
+    }
+    const archive::ListFilter& within = std::get<archive::ListFilter>(boxes);
     std::optional<int> device;
     const QString deviceText = form.text(ArchiveBox::Device).trimmed();
     if (!deviceText.isEmpty()) {
@@ -174,24 +206,63 @@ Outcome showTrend(ProgramState& state, ArchiveForm& form, ArchiveSession& sessio
 
     std::vector<TrendChart> charts;
     std::optional<ArchiveError> failure;
+    // The segment's reports whatever the boxes say, asked only when none
+    // is within them, to tell which of the two is missing.
+    std::optional<std::size_t> unbounded;
+    const auto pointsOf = [&](const archive::TrendQuery& query) {
+        auto points = session.call<std::vector<archive::TrendPoint>>(
+            [&query](archive::Archive& a) { return a.trend(query); });
+        if (const ArchiveError* e = failureOf(points)) {
+            failure = *e;
+            return std::vector<archive::TrendPoint>{};
+        }
+        return std::move(std::get<std::vector<archive::TrendPoint>>(points));
+    };
     state.ui.waitFor([&] {
         for (const auto& [measure, address] : wanted) {
-            const archive::TrendQuery query{location, QString::fromLatin1(measure.measure),
-                                            address};
-            auto points = session.call<std::vector<archive::TrendPoint>>(
-                [&query](archive::Archive& a) { return a.trend(query); });
-            if (const ArchiveError* e = failureOf(points)) {
-                failure = *e;
-                return;
-            }
+            const archive::TrendQuery query{segment, QString::fromLatin1(measure.measure), address,
+                                            segment, within};
+            auto points = pointsOf(query);
+            if (failure) return;
             QString title = QString::fromLatin1(measure.title);
             if (address) title = QStringLiteral("Device %1 %2").arg(*address).arg(title);
-            charts.push_back({title, QString::fromLatin1(measure.unit), measure.scale,
-                              std::move(std::get<std::vector<archive::TrendPoint>>(points))});
+            charts.push_back(
+                {title, QString::fromLatin1(measure.unit), measure.scale, std::move(points)});
         }
+        if (charts.front().points.empty() && !withinText(within).isEmpty())
+            unbounded =
+                pointsOf({segment, QStringLiteral("voltage"), std::nullopt, segment}).size();
     });
     if (failure) return failed(state, failure->reason);
-    form.showTrend(location, std::move(charts));
+    const std::size_t reports = charts.front().points.size();
+    if (reports == 0) {
+        const QString text =
+            unbounded && *unbounded > 0
+                ? QStringLiteral(
+                      "None of the %1 of segment \"%2\" is within the boxes beside "
+                      "the trend (%3). Widen or clear them.")
+                      .arg(countedText(static_cast<long long>(*unbounded), QLatin1String("report"),
+                                       QLatin1String("reports")),
+                           segment, withinText(within))
+                : QStringLiteral(
+                      "The archive holds no report of segment \"%1\". A trend is of "
+                      "one segment: its location name as stored, in any case; the "
+                      "Filter button finds names that hold a part.")
+                      .arg(segment);
+        state.ui.message(text, Buttons::Ok, Icon::Information, kArchiveWindowTitle);
+        return Outcome::Refused;
+    }
+    for (TrendChart& chart : charts) {
+        if (!chart.points.empty()) continue;
+        chart.missing =
+            device && chart.title.startsWith(QStringLiteral("Device "))
+                ? QStringLiteral("device %1 is in none of these %2")
+                      .arg(*device)
+                      .arg(countedText(static_cast<long long>(reports), QLatin1String("report"),
+                                       QLatin1String("reports")))
+                : QStringLiteral("none of these reports holds this value");
+    }
+    form.showTrend({segment, withinText(within), reports}, std::move(charts));
     return Outcome::Done;
 }
 
@@ -222,24 +293,28 @@ std::optional<archive::ArchivedReport> selectedArchivedReport(ProgramState& stat
     return std::move(found);
 }
 
-Outcome saveArchivedWorkbook(ProgramState& state, const archive::ArchivedReport& report) {
+Outcome saveArchivedWorkbook(ProgramState& state, const archive::ArchivedReport& report,
+                             SaveFolder& folder) {
     FileDialogRequest request;
     request.title = QStringLiteral("Save Workbook");
     request.filter = QStringLiteral("xls Files (*.xls)|*.xls");
-    request.proposedPath = QFileInfo(report.summary.workbookPath).fileName();
+    request.proposedPath = folder.proposedPath(reportFileStem(report.summary) + kReportExtension);
     const FileDialogResult chosen = state.ui.saveFileDialog(request);
     if (!chosen.error.isEmpty()) return failed(state, chosen.error);
     if (chosen.cancelled || chosen.path.isEmpty()) return Outcome::Cancelled;
     const KeptImages kept(state);
-    return rebuildWorkbook(state, report, chosen.path);
+    const Outcome outcome = rebuildWorkbook(state, report, chosen.path);
+    if (outcome == Outcome::Done) folder.used(chosen.path);
+    return outcome;
 }
 
 }  // namespace
 
-Outcome saveWorkbook(ProgramState& state, ArchiveForm& form, ArchiveSession& session) {
+Outcome saveWorkbook(ProgramState& state, ArchiveForm& form, ArchiveSession& session,
+                     SaveFolder& folder) {
     const auto report = selectedArchivedReport(state, form, session);
     if (!report) return Outcome::Failed;
-    return saveArchivedWorkbook(state, *report);
+    return saveArchivedWorkbook(state, *report, folder);
 }
 
 Outcome openReport(ProgramState& state, ArchiveForm& form, ArchiveSession& session) {
@@ -255,17 +330,70 @@ Outcome openReport(ProgramState& state, ArchiveForm& form, ArchiveSession& sessi
     return Outcome::Done;
 }
 
-void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& settings) {
-    if (!qEnvironmentVariableIsEmpty(archive::kArchiveEnvironment)) {
-        const auto location = windowArchiveLocation(settings);
-        const auto* chosen = std::get_if<ArchiveLocation>(&location);
-        state.ui.message(QStringLiteral("The environment variable %1 chooses the archive: %2\r\n"
-                                        "Unset it to choose another one here.")
-                             .arg(QLatin1String(archive::kArchiveEnvironment),
-                                  chosen ? chosen->displayText() : QStringLiteral("(not usable)")),
-                         Buttons::Ok, Icon::Information, kArchiveWindowTitle);
+namespace {
+
+// True, after saying so, while KSX4_ARCHIVE decides the archive.
+bool environmentDecides(ProgramState& state, const QSettings& settings) {
+    if (qEnvironmentVariableIsEmpty(archive::kArchiveEnvironment)) return false;
+    const auto location = windowArchiveLocation(settings);
+    const auto* chosen = std::get_if<ArchiveLocation>(&location);
+    state.ui.message(QStringLiteral("The environment variable %1 chooses the archive: %2\r\n"
+                                    "Unset it to choose another one here.")
+                         .arg(QLatin1String(archive::kArchiveEnvironment),
+                              chosen ? chosen->displayText() : QStringLiteral("(not usable)")),
+                     Buttons::Ok, Icon::Information, kArchiveWindowTitle);
+    return true;
+}
+
+// An SQLite file goes in a folder that is there: a later transfer would
+// otherwise make the folders of a mistyped path and fill an archive nobody
+// looks at.
+std::optional<QString> missingFolderProblem(const ArchiveLocation& location) {
+    if (location.engine != ArchiveLocation::Engine::Sqlite) return std::nullopt;
+    const auto missing = missingFolderOf(location.path);
+    if (!missing) return std::nullopt;
+    return QStringLiteral(
+               "The folder %1 does not exist. Choose a file in a folder that is "
+               "there, or make the folder first.")
+        .arg(*missing);
+}
+
+}  // namespace
+
+void chooseArchiveFile(ProgramState& state, ArchiveForm& form, QSettings& settings) {
+    if (environmentDecides(state, settings)) return;
+    const auto current = windowArchiveLocation(settings);
+    const auto* shown = std::get_if<ArchiveLocation>(&current);
+    FileDialogRequest request;
+    request.title = QStringLiteral("SQLite Archive");
+    request.filter = QStringLiteral("SQLite Archives (*.sqlite)|*.sqlite|All Files (*)|*");
+    request.proposedPath =
+        shown && shown->engine == ArchiveLocation::Engine::Sqlite
+            ? shown->path
+            : withTrailingSeparator(folderToPropose({})) + QStringLiteral("archive.sqlite");
+    for (;;) {
+        const FileDialogResult chosen = state.ui.saveFileDialog(request);
+        if (!chosen.error.isEmpty()) {
+            failed(state, chosen.error);
+            return;
+        }
+        if (chosen.cancelled || chosen.path.isEmpty()) return;
+        ArchiveLocation location;
+        location.engine = ArchiveLocation::Engine::Sqlite;
+        location.path = QFileInfo(chosen.path).absoluteFilePath();
+        if (const auto problem = missingFolderProblem(location)) {
+            state.ui.message(*problem, Buttons::Ok, Icon::Exclamation, kArchiveWindowTitle);
+            request.proposedPath = chosen.path;
+            continue;
+        }
+        settings.setValue(kArchiveLocationKey, location.path);
+        form.showArchive(location);
         return;
     }
+}
+
+void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& settings) {
+    if (environmentDecides(state, settings)) return;
     const auto current = windowArchiveLocation(settings);
     const auto* shown = std::get_if<ArchiveLocation>(&current);
     for (;;) {
@@ -293,6 +421,8 @@ void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& se
             problem = QStringLiteral(
                 "Leave the password out of the URI: it would be kept in plain text. Put it in "
                 "~/.pgpass instead.");
+        } else if (const auto missing = missingFolderProblem(std::get<ArchiveLocation>(parsed))) {
+            problem = *missing;
         }
         if (!problem.isEmpty()) {
             state.ui.message(problem, Buttons::Ok, Icon::Exclamation, kArchiveWindowTitle);
@@ -311,15 +441,31 @@ void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& se
 
 namespace ksx4 {
 
-Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat format) {
+QString trendChartFileStem(const QString& segment, const TrendChart& chart) {
+    QString stem = fileNamePart(segment) + QStringLiteral(" - ") + fileNamePart(chart.title);
+    if (chart.points.empty()) return stem;
+    const QString first = chart.points.front().time.left(10);
+    const QString last = chart.points.back().time.left(10);
+    stem += QStringLiteral(" - ") + first;
+    if (last != first) stem += QStringLiteral(" to ") + last;
+    return stem;
+}
+
+QString reportFileStem(const archive::ReportSummary& report) {
+    QString time = reportTimeText(report).left(16);
+    time.replace(u':', u'-');
+    return fileNamePart(report.location) + QStringLiteral(" - ") + time;
+}
+
+Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat format,
+                    SaveFolder& folder) {
     const bool png = format == ChartFormat::Png;
     FileDialogRequest request;
     request.title = png ? QStringLiteral("Save Chart as PNG") : QStringLiteral("Save Chart as PDF");
     request.filter =
         png ? QStringLiteral("PNG Files (*.png)|*.png") : QStringLiteral("PDF Files (*.pdf)|*.pdf");
-    QString name = form.chartTitle(chart);
-    name.replace(u' ', u'-');
-    request.proposedPath = name + (png ? QStringLiteral(".png") : QStringLiteral(".pdf"));
+    request.proposedPath = folder.proposedPath(
+        form.chartFileStem(chart) + (png ? QStringLiteral(".png") : QStringLiteral(".pdf")));
     const FileDialogResult chosen = state.ui.saveFileDialog(request);
     if (!chosen.error.isEmpty()) {
         state.ui.message(chosen.error, Buttons::Ok, Icon::Critical, kArchiveWindowTitle);
@@ -331,6 +477,7 @@ Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat
                          Buttons::Ok, Icon::Critical, kArchiveWindowTitle);
         return Outcome::Failed;
     }
+    folder.used(chosen.path);
     return Outcome::Done;
 }
 
@@ -338,12 +485,12 @@ Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat
 
 namespace ksx4 {
 
-Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form) {
+Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form, SaveFolder& folder) {
     FileDialogRequest request;
     request.title = QStringLiteral("Save as PDF");
     request.filter = QStringLiteral("PDF Files (*.pdf)|*.pdf");
     request.proposedPath =
-        QFileInfo(form.report().summary.workbookPath).completeBaseName() + QStringLiteral(".pdf");
+        folder.proposedPath(reportFileStem(form.report().summary) + QStringLiteral(".pdf"));
     const FileDialogResult chosen = state.ui.saveFileDialog(request);
     if (!chosen.error.isEmpty()) return failed(state, chosen.error);
     if (chosen.cancelled || chosen.path.isEmpty()) return Outcome::Cancelled;
@@ -351,11 +498,12 @@ Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form) {
         return failed(state,
                       QStringLiteral("Cannot save '%1': %2").arg(chosen.path, failure->reason));
     }
+    folder.used(chosen.path);
     return Outcome::Done;
 }
 
-Outcome saveWorkbookOf(ProgramState& state, ReportPagesForm& form) {
-    return saveArchivedWorkbook(state, form.report());
+Outcome saveWorkbookOf(ProgramState& state, ReportPagesForm& form, SaveFolder& folder) {
+    return saveArchivedWorkbook(state, form.report(), folder);
 }
 
 Outcome printPages(ProgramState& state, ReportPagesForm& form) {

@@ -12,6 +12,7 @@
 namespace ksx4 {
 
 class ArchiveSession;
+class SaveFolder;
 struct ProgramState;
 
 inline const QString kArchiveWindowTitle = QStringLiteral("Report Archive");
@@ -33,12 +34,15 @@ void filterReports(ProgramState& state, ArchiveForm& form);
 // device) over time.
 Outcome showTrend(ProgramState& state, ArchiveForm& form, ArchiveSession& session);
 // "Save Workbook...": the selected report's workbook made again.
-Outcome saveWorkbook(ProgramState& state, ArchiveForm& form, ArchiveSession& session);
+Outcome saveWorkbook(ProgramState& state, ArchiveForm& form, ArchiveSession& session,
+                     SaveFolder& folder);
 // "Open Report" (or a row's double click): the selected report's pages.
 Outcome openReport(ProgramState& state, ArchiveForm& form, ArchiveSession& session);
 // "Archive Location...": an SQLite file or a PostgreSQL URI, kept in
 // settings; while KSX4_ARCHIVE is set it decides and nothing is asked.
 void chooseArchiveLocation(ProgramState& state, ArchiveForm& form, QSettings& settings);
+// "SQLite Archive...": the same, with a file chooser for an SQLite file.
+void chooseArchiveFile(ProgramState& state, ArchiveForm& form, QSettings& settings);
 
 }  // namespace ksx4
 
@@ -46,15 +50,23 @@ namespace ksx4 {
 
 class TrendForm;
 
+// A chart's file name without its extension: the segment, the value and
+// the span of its reports' dates ("Tank 3 - Segment Voltage - 2026-03-01
+// to 2026-05-04").
+QString trendChartFileStem(const QString& segment, const TrendChart& chart);
+// A report's: its location and report time ("Tank 3 - 2026-03-01 09-30").
+QString reportFileStem(const archive::ReportSummary& report);
+
 // A chart's "PNG..." and "PDF..." buttons.
-Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat format);
+Outcome exportChart(ProgramState& state, TrendForm& form, int chart, ChartFormat format,
+                    SaveFolder& folder);
 
 class ReportPagesForm;
 
 // The report pages window's "Save as PDF...", "Save Workbook..." and
 // "Print...".
-Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form);
-Outcome saveWorkbookOf(ProgramState& state, ReportPagesForm& form);
+Outcome savePagesAsPdf(ProgramState& state, ReportPagesForm& form, SaveFolder& folder);
+Outcome saveWorkbookOf(ProgramState& state, ReportPagesForm& form, SaveFolder& folder);
 Outcome printPages(ProgramState& state, ReportPagesForm& form);
 
 }  // namespace ksx4

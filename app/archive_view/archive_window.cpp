@@ -9,10 +9,12 @@
 #include "archive_view/trend_window.h"
 #include "core/operation_runner.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,7 +27,11 @@ namespace ksx4 {
 
 ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSettings& settings,
                              QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state), runner_(runner), settings_(settings) {
+    : QWidget(parent, Qt::Window),
+      state_(state),
+      runner_(runner),
+      settings_(settings),
+      saveFolder_(&settings) {
     setObjectName(QStringLiteral("frmArchive"));
     setWindowTitle(kArchiveWindowTitle);
     resize(900, 600);
@@ -56,11 +62,10 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
         return edit;
     };
     addBox(ArchiveBox::Location, QStringLiteral("&Location"), "txtLocation",
-           QStringLiteral("part of the name"), 0);
+           QStringLiteral("part of the name; a trend's segment, whole"), 0);
     addBox(ArchiveBox::Since, QStringLiteral("&From"), "txtSince", QStringLiteral("YYYY-MM-DD"),
            110);
-    addBox(ArchiveBox::Until, QStringLiteral("&Until"), "txtUntil", QStringLiteral("YYYY-MM-DD"),
-           110);
+    addBox(ArchiveBox::Until, QStringLiteral("&To"), "txtUntil", QStringLiteral("YYYY-MM-DD"), 110);
     addBox(ArchiveBox::Tester, QStringLiteral("T&ester"), "txtTester", QStringLiteral("serial no."),
            90);
     verdict_ = new QComboBox(this);
@@ -73,6 +78,7 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     filters->addWidget(verdict_);
     filters->addWidget(addButton(QStringLiteral("F&ilter"), "cmdFilter",
                                  [this] { filterReports(state_, *this); }));
+    filters->addWidget(addButton(QStringLiteral("&Refresh"), "cmdRefresh", [this] { refresh(); }));
     layout->addLayout(filters);
 
     model_ = new ReportTableModel(session_, this);
@@ -100,7 +106,7 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     device->setMaximumWidth(60);
     deviceLabel->setBuddy(device);
     boxes_[ArchiveBox::Device] = device;
-    actions->addWidget(addButton(QStringLiteral("&Trend of Location"), "cmdTrend",
+    actions->addWidget(addButton(QStringLiteral("Tre&nd of Segment"), "cmdTrend",
                                  [this] { ksx4::showTrend(state_, *this, session_); }));
     actions->addWidget(deviceLabel);
     actions->addWidget(device);
@@ -108,13 +114,16 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     QPushButton* open = addButton(QStringLiteral("&Open Report"), "cmdOpenReport",
                                   [this] { openReport(state_, *this, session_); });
     actions->addWidget(open);
-    connect(table_, &QTableView::doubleClicked, open, &QPushButton::click);
+    // A double click, or Enter on the current row.
+    connect(table_, &QTableView::activated, open, &QPushButton::click);
     actions->addWidget(addButton(QStringLiteral("Save &Workbook..."), "cmdSaveWorkbook",
-                                 [this] { saveWorkbook(state_, *this, session_); }));
+                                 [this] { saveWorkbook(state_, *this, session_, saveFolder_); }));
     actions->addWidget(addButton(QStringLiteral("Set as &Baseline"), "cmdSetBaseline",
                                  [this] { setAsBaseline(state_, *this, *segments_, session_); }));
     actions->addWidget(addButton(QStringLiteral("&Archive Location..."), "cmdLocation",
                                  [this] { chooseArchiveLocation(state_, *this, settings_); }));
+    actions->addWidget(addButton(QStringLiteral("&SQLite Archive..."), "cmdArchiveFile",
+                                 [this] { chooseArchiveFile(state_, *this, settings_); }));
     layout->addLayout(actions);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("lblArchive"));
@@ -124,6 +133,19 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     runner_.addControls([this](bool enabled) {
         for (QPushButton* button : buttons_) button->setEnabled(enabled);
     });
+    addCloseKeys(this);
+    auto* refreshKey = new QAction(QStringLiteral("Refresh"), this);
+    refreshKey->setObjectName(QStringLiteral("actRefresh"));
+    refreshKey->setShortcuts(QKeySequence::Refresh);
+    refreshKey->setShortcutContext(Qt::WindowShortcut);
+    connect(refreshKey, &QAction::triggered, this, [this] { refresh(); });
+    addAction(refreshKey);
+}
+
+void ArchiveWindow::refresh() {
+    // The filter and order shown, from the first row again: reports stored
+    // since then take their places.
+    model_->reload();
 }
 
 ArchiveWindow::~ArchiveWindow() {
@@ -166,15 +188,15 @@ void ArchiveWindow::showArchive(const archive::ArchiveLocation& location) {
     segments_->reloadSegments();
 }
 
-void ArchiveWindow::showTrend(const QString& location, std::vector<TrendChart> charts) {
-    if (!trend_) trend_ = std::make_unique<TrendWindow>(state_, runner_);
-    trend_->setTrend(location, std::move(charts));
+void ArchiveWindow::showTrend(const TrendHeading& heading, std::vector<TrendChart> charts) {
+    if (!trend_) trend_ = std::make_unique<TrendWindow>(state_, runner_, saveFolder_);
+    trend_->setTrend(heading, std::move(charts));
     trend_->show();
     trend_->raise();
 }
 
 void ArchiveWindow::showReportPages(archive::ArchivedReport report, ArchivedSheet sheet) {
-    if (!pages_) pages_ = std::make_unique<ReportPagesWindow>(state_, runner_);
+    if (!pages_) pages_ = std::make_unique<ReportPagesWindow>(state_, runner_, saveFolder_);
     pages_->setReport(std::move(report), std::move(sheet));
     pages_->show();
     pages_->raise();

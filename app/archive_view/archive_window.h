@@ -4,6 +4,7 @@
 // again. Created once, then hidden and shown again.
 #include "archive_view/archive_form.h"
 #include "archive_view/archive_session.h"
+#include "archive_view/save_folder.h"
 
 #include <QWidget>
 
@@ -39,9 +40,12 @@ class ArchiveWindow final : public QWidget, public ArchiveForm {
     void listReports(const archive::ListFilter& filter) override;
     std::optional<archive::ReportSummary> selectedReport() const override;
     void showArchive(const archive::ArchiveLocation& location) override;
-    void showTrend(const QString& location, std::vector<TrendChart> charts) override;
+    void showTrend(const TrendHeading& heading, std::vector<TrendChart> charts) override;
     void showReportPages(archive::ArchivedReport report, ArchivedSheet sheet) override;
     void show() override;
+    // Lists again with the same filter and order (F5); a transfer made while
+    // the window is open calls it too.
+    void refresh();
 
     ArchiveSession& session() { return session_; }
     ReportTableModel& reports() { return *model_; }
@@ -61,6 +65,7 @@ class ArchiveWindow final : public QWidget, public ArchiveForm {
     ProgramState& state_;
     OperationRunner& runner_;
     QSettings& settings_;
+    SaveFolder saveFolder_;   // before the windows that save
     ArchiveSession session_;  // before the model: answers reach a live model
     ReportTableModel* model_ = nullptr;
     QTabWidget* tabs_ = nullptr;

@@ -3,6 +3,7 @@
 #include "archive_view/archive_handlers.h"
 #include "archive_view/operation_button_window.h"
 #include "archive_view/report_table_model.h"
+#include "archive_view/save_folder.h"
 #include "core/operation_runner.h"
 #include "pages/page_output.h"
 #include "pages/sheet_pages.h"
@@ -27,19 +28,21 @@ constexpr double kScreenDotsPerInch = 96;
 
 }  // namespace
 
-ReportPagesWindow::ReportPagesWindow(ProgramState& state, OperationRunner& runner, QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state), runner_(runner) {
+ReportPagesWindow::ReportPagesWindow(ProgramState& state, OperationRunner& runner,
+                                     SaveFolder& folder, QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), runner_(runner), folder_(folder) {
     setObjectName(QStringLiteral("frmReportPages"));
     resize(900, 900);
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
-    bar->addWidget(
-        addButton(QStringLiteral("< &Previous"), "cmdPrevious", [this] { showPage(page_ - 1); }));
+    previous_ =
+        addButton(QStringLiteral("< &Previous"), "cmdPrevious", [this] { showPage(page_ - 1); });
+    bar->addWidget(previous_);
     pageLabel_ = new QLabel(this);
     pageLabel_->setObjectName(QStringLiteral("lblPage"));
     bar->addWidget(pageLabel_);
-    bar->addWidget(
-        addButton(QStringLiteral("&Next >"), "cmdNext", [this] { showPage(page_ + 1); }));
+    next_ = addButton(QStringLiteral("&Next >"), "cmdNext", [this] { showPage(page_ + 1); });
+    bar->addWidget(next_);
     zoom_ = new QComboBox(this);
     zoom_->setObjectName(QStringLiteral("cboZoom"));
     for (int percent : kZooms) zoom_->addItem(QStringLiteral("%1 %").arg(percent), percent);
@@ -51,9 +54,9 @@ ReportPagesWindow::ReportPagesWindow(ProgramState& state, OperationRunner& runne
     bar->addWidget(zoom_);
     bar->addStretch(1);
     bar->addWidget(addButton(QStringLiteral("Save as P&DF..."), "cmdSavePdf",
-                             [this] { savePagesAsPdf(state_, *this); }));
+                             [this] { savePagesAsPdf(state_, *this, folder_); }));
     bar->addWidget(addButton(QStringLiteral("Save &Workbook..."), "cmdSaveWorkbook",
-                             [this] { saveWorkbookOf(state_, *this); }));
+                             [this] { saveWorkbookOf(state_, *this, folder_); }));
     bar->addWidget(
         addButton(QStringLiteral("P&rint..."), "cmdPrint", [this] { printPages(state_, *this); }));
     layout->addLayout(bar);
@@ -66,10 +69,17 @@ ReportPagesWindow::ReportPagesWindow(ProgramState& state, OperationRunner& runne
     layout->addWidget(scroll_, 1);
     runner_.addControls([this](bool enabled) {
         for (QPushButton* button : buttons_) button->setEnabled(enabled);
+        if (enabled) enablePageButtons();
     });
+    addCloseKeys(this);
 }
 
 ReportPagesWindow::~ReportPagesWindow() = default;
+
+void ReportPagesWindow::enablePageButtons() {
+    previous_->setEnabled(page_ > 0);
+    next_->setEnabled(page_ + 1 < pageCount());
+}
 
 QPushButton* ReportPagesWindow::addButton(const QString& caption, const char* name,
                                           const std::function<void()>& handler) {
@@ -104,6 +114,7 @@ void ReportPagesWindow::showPage(int page) {
     view_->setPixmap(QPixmap::fromImage(image));
     view_->resize(image.size() / ratio);
     pageLabel_->setText(QStringLiteral("Page %1 of %2").arg(page_ + 1).arg(pageCount()));
+    if (!runner_.isRunning()) enablePageButtons();
 }
 
 QByteArray ReportPagesWindow::pdf() const {
@@ -116,12 +127,15 @@ PrintResult ReportPagesWindow::print() {
     if (!pages_) return PrintResult::Failed;
     QPrinter printer(QPrinter::HighResolution);
     printer.setFullPage(true);
-    printer.setDocName(QFileInfo(report_.summary.workbookPath).completeBaseName());
+    // The name the dialog's "print to file" proposes: what the file holds.
+    printer.setDocName(reportFileStem(report_.summary));
     printer.setPageLayout(pages_->pageLayout());
     QPrintDialog dialog(&printer, this);
     dialog.setObjectName(QStringLiteral("dlgPrint"));
     dialog.setMinMax(1, pageCount());
     if (dialog.exec() != QDialog::Accepted) return PrintResult::Cancelled;
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        folder_.used(printer.outputFileName());
     int first = 0, last = pageCount() - 1;
     if (printer.printRange() == QPrinter::PageRange) {
         first = std::max(printer.fromPage(), 1) - 1;

@@ -14,6 +14,8 @@ class QScrollArea;
 
 namespace ksx4 {
 
+class SaveFolder;
+
 namespace pages {
 class SheetPages;
 }
@@ -22,7 +24,8 @@ struct ProgramState;
 
 class ReportPagesWindow final : public QWidget, public ReportPagesForm {
   public:
-    ReportPagesWindow(ProgramState& state, OperationRunner& runner, QWidget* parent = nullptr);
+    ReportPagesWindow(ProgramState& state, OperationRunner& runner, SaveFolder& folder,
+                      QWidget* parent = nullptr);
     ~ReportPagesWindow() override;
 
     void setReport(archive::ArchivedReport report, ArchivedSheet sheet);
@@ -40,6 +43,8 @@ class ReportPagesWindow final : public QWidget, public ReportPagesForm {
 
   private:
     void showPage(int page);
+    // Previous and Next, each where there is a page to go to.
+    void enablePageButtons();
     QPushButton* addButton(const QString& caption, const char* name,
                            const std::function<void()>& handler);
 
@@ -48,7 +53,10 @@ class ReportPagesWindow final : public QWidget, public ReportPagesForm {
     archive::ArchivedReport report_;
     std::unique_ptr<ArchivedSheet> sheet_;
     std::unique_ptr<pages::SheetPages> pages_;
+    SaveFolder& folder_;
     int page_ = 0;
+    QPushButton* previous_ = nullptr;
+    QPushButton* next_ = nullptr;
     QLabel* view_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QLabel* pageLabel_ = nullptr;

@@ -94,24 +94,27 @@ void ReportTableModel::requestPage() {
     pending_ = true;
     const unsigned generation = generation_;
     QPointer<ReportTableModel> self(this);
-    session_.fetchPage(filter_, order_, {static_cast<int64_t>(rows_.size()), pageRows_},
-                       [self, generation](ArchiveSession::Page page) {
-                           // Back on the model's thread; dropped when the model is gone.
-                           QMetaObject::invokeMethod(
-                               self.data(),
-                               [self, generation, page = std::move(page)]() mutable {
-                                   if (!self) return;
-                                   if (auto* failure = std::get_if<archive::ArchiveError>(&page)) {
-                                       if (generation != self->generation_) return;
-                                       self->pending_ = false;
-                                       self->complete_ = true;
-                                       if (self->onFailure) self->onFailure(failure->reason);
-                                       return;
-                                   }
-                                   self->takePage(generation, std::move(std::get<0>(page)));
-                               },
-                               Qt::QueuedConnection);
-                       });
+    // Keyset: the next page starts after the last row shown, wherever
+    // reports stored meanwhile put it.
+    archive::ListPage next{0, pageRows_};
+    if (!rows_.empty()) next.after = rows_.back().id;
+    session_.fetchPage(filter_, order_, next, [self, generation](ArchiveSession::Page page) {
+        // Back on the model's thread; dropped when the model is gone.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, generation, page = std::move(page)]() mutable {
+                if (!self) return;
+                if (auto* failure = std::get_if<archive::ArchiveError>(&page)) {
+                    if (generation != self->generation_) return;
+                    self->pending_ = false;
+                    self->complete_ = true;
+                    if (self->onFailure) self->onFailure(failure->reason);
+                    return;
+                }
+                self->takePage(generation, std::move(std::get<0>(page)));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void ReportTableModel::takePage(unsigned generation, std::vector<archive::ReportSummary> page) {

@@ -2,6 +2,7 @@
 
 #include "archive_view/archive_handlers.h"
 #include "archive_view/judgement_colours.h"
+#include "archive_view/operation_button_window.h"
 #include "core/counted_text.h"
 #include "core/operation_runner.h"
 
@@ -98,6 +99,15 @@ QChart* makeTrendChart(const TrendChart& data) {
         for (std::size_t j = 0; j < kJudgements.size(); ++j)
             if (p.judgement == QLatin1String(kJudgements[j])) marked[j].append(point);
     }
+    // The time axis with room either side; one report still gets a day's width.
+    const qreal span = std::max(last - first, qreal{0});
+    const qreal room = std::max(span * 0.04, qreal{43'200'000});
+    // The limit line runs across the whole chart, so that one report's
+    // limit shows too.
+    if (!limits.isEmpty()) {
+        limits.prepend({first - room, limits.first().y()});
+        limits.append({last + room, limits.last().y()});
+    }
     line->replace(values);
     limit->replace(limits);
     chart->addSeries(line);
@@ -108,17 +118,21 @@ QChart* makeTrendChart(const TrendChart& data) {
     }
 
     auto* timeAxis = new QDateTimeAxis(chart);
-    timeAxis->setFormat(QStringLiteral("yyyy-MM-dd"));
-    timeAxis->setTickCount(5);
+    const QDateTime firstTime = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first));
+    if (firstTime.date() == QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)).date()) {
+        // Reports of one day: its date once, under the times of day.
+        timeAxis->setFormat(QStringLiteral("HH:mm"));
+        timeAxis->setTitleText(firstTime.date().toString(Qt::ISODate));
+        timeAxis->setTickCount(3);
+    } else {
+        timeAxis->setFormat(QStringLiteral("yyyy-MM-dd"));
+        timeAxis->setTickCount(5);
+    }
     auto* valueAxis = new QValueAxis(chart);
     if (low > high) low = 0, high = 1;
     const double margin = std::max((high - low) * 0.1, 0.5);
     valueAxis->setRange(std::max(0.0, low - margin), high + margin);
     valueAxis->applyNiceNumbers();
-    // The first and last points clear of the axes; one report still gets a
-    // day's width.
-    const qreal span = std::max(last - first, qreal{0});
-    const qreal room = std::max(span * 0.04, qreal{43'200'000});
     timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first - room)),
                        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first + span + room)));
     chart->addAxis(timeAxis, Qt::AlignBottom);
@@ -128,12 +142,19 @@ QChart* makeTrendChart(const TrendChart& data) {
         series->attachAxis(valueAxis);
     }
     chart->legend()->setAlignment(Qt::AlignRight);
-    if (data.points.empty()) chart->setTitle(chart->title() + QStringLiteral(" - no reports"));
+    if (data.points.empty()) {
+        // Nothing to date: no axes at the epoch, the reason in the title.
+        chart->setTitle(chart->title() + QStringLiteral(": ") +
+                        (data.missing.isEmpty() ? QStringLiteral("no reports") : data.missing));
+        timeAxis->hide();
+        valueAxis->hide();
+    }
     return chart;
 }
 
-TrendWindow::TrendWindow(ProgramState& state, OperationRunner& runner, QWidget* parent)
-    : QWidget(parent, Qt::Window), state_(state), runner_(runner) {
+TrendWindow::TrendWindow(ProgramState& state, OperationRunner& runner, SaveFolder& folder,
+                         QWidget* parent)
+    : QWidget(parent, Qt::Window), state_(state), runner_(runner), folder_(folder) {
     setObjectName(QStringLiteral("frmTrend"));
     resize(820, 700);
     auto* layout = new QVBoxLayout(this);
@@ -149,19 +170,24 @@ TrendWindow::TrendWindow(ProgramState& state, OperationRunner& runner, QWidget* 
     runner_.addControls([this](bool enabled) {
         for (QPushButton* button : buttons_) button->setEnabled(enabled);
     });
+    addCloseKeys(this);
 }
 
-void TrendWindow::setTrend(const QString& location, std::vector<TrendChart> charts) {
-    setWindowTitle(QStringLiteral("Trend of %1").arg(location));
-    const std::size_t reports = charts.empty() ? 0 : charts.front().points.size();
-    heading_->setText(QStringLiteral("<b>%1</b>: %2 whose location or report name holds this "
-                                     "text, oldest first")
-                          .arg(location.toHtmlEscaped(),
-                               countedText(static_cast<long long>(reports), QLatin1String("report"),
-                                           QLatin1String("reports"))));
+void TrendWindow::setTrend(const TrendHeading& heading, std::vector<TrendChart> charts) {
+    setWindowTitle(QStringLiteral("Trend of %1").arg(heading.segment));
+    const QString reports = countedText(static_cast<long long>(heading.reports),
+                                        QLatin1String("report"), QLatin1String("reports"));
+    heading_->setText(
+        heading.within.isEmpty()
+            ? QStringLiteral("<b>%1</b>: the segment's %2, oldest first")
+                  .arg(heading.segment.toHtmlEscaped(), reports)
+            : QStringLiteral("<b>%1</b>: the segment's %2 %3 (the boxes beside the list), "
+                             "oldest first")
+                  .arg(heading.segment.toHtmlEscaped(), reports, heading.within.toHtmlEscaped()));
     buttons_.clear();
     views_.clear();
     titles_.clear();
+    stems_.clear();
     while (QLayoutItem* item = charts_->takeAt(0)) {
         delete item->widget();
         delete item;
@@ -181,8 +207,9 @@ void TrendWindow::setTrend(const QString& location, std::vector<TrendChart> char
             button->setObjectName(
                 QStringLiteral("cmd%1%2").arg(QString::fromLatin1(caption).left(3)).arg(index));
             connect(button, &QPushButton::clicked, this, [this, index, format = format] {
-                runner_.run([this, index, format] { exportChart(state_, *this, index, format); },
-                            this);
+                runner_.run(
+                    [this, index, format] { exportChart(state_, *this, index, format, folder_); },
+                    this);
             });
             button->setEnabled(!runner_.isRunning());
             buttons_.push_back(button);
@@ -193,11 +220,16 @@ void TrendWindow::setTrend(const QString& location, std::vector<TrendChart> char
         charts_->addWidget(row);
         views_.push_back(view);
         titles_.push_back(data.title);
+        stems_.push_back(trendChartFileStem(heading.segment, data));
     }
 }
 
 QString TrendWindow::chartTitle(int chart) const {
     return titles_.at(static_cast<std::size_t>(chart));
+}
+
+QString TrendWindow::chartFileStem(int chart) const {
+    return stems_.at(static_cast<std::size_t>(chart));
 }
 
 bool TrendWindow::saveChart(int chart, ChartFormat format, const QString& path) {

@@ -8,6 +8,9 @@
 #include <QBrush>
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <set>
+
 #include <gtest/gtest.h>
 
 namespace ksx4::test {
@@ -169,6 +172,65 @@ TEST_P(ArchivePagesTest, TheTableFetchesPagesAsShownAndSortsInTheArchive) {
     ASSERT_EQ(model.rowCount(), 1);
     EXPECT_EQ(model.report(0).location, QStringLiteral("zeta"));
     EXPECT_FALSE(model.canFetchMore({}));
+}
+
+TEST_P(ArchivePagesTest, ReportsStoredBetweenTwoPagesNeitherRepeatNorHideARow) {
+    // Each order gets one report sorting first and one sorting among the
+    // rows not yet fetched, stored after the first page was shown.
+    const struct {
+        int column;
+        Qt::SortOrder order;
+        Stored first, later;
+    } cases[] = {
+        {ReportTableModel::TimeColumn,
+         Qt::DescendingOrder,
+         {1001, "Newest", "2026-03-09T08:00:00", 3, "OK"},
+         {1001, "Older", "2026-03-02T09:00:00", 3, "OK"}},
+        {ReportTableModel::LocationColumn,
+         Qt::AscendingOrder,
+         {1001, "Aardvark", "2026-03-09T08:00:00", 3, "OK"},
+         {1001, "Theta", "2026-03-09T09:00:00", 3, "OK"}},
+        {ReportTableModel::VerdictColumn,
+         Qt::DescendingOrder,
+         {1001, "Worst", "2026-03-01T07:00:00", 3, "BAD"},
+         {1001, "Fine", "2026-03-09T08:00:00", 3, "OK"}},
+    };
+    int seed = 100;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.column);
+        ArchiveSession session;
+        session.open(location);
+        ReportTableModel model(session, nullptr, 3);
+        model.sort(c.column, c.order);
+        deliver(session);
+        ASSERT_EQ(model.rowCount(), 3);
+        std::set<int64_t> shown;
+        for (int row = 0; row < 3; ++row) shown.insert(model.report(row).id);
+        auto all = listed({}, {}, {0, -1});
+        for (const Stored& s : {c.first, c.later})
+            ASSERT_TRUE(
+                std::holds_alternative<archive::StoreResult>(archive->store(reportOf(s, ++seed))));
+        while (model.canFetchMore({})) {
+            model.fetchMore({});
+            deliver(session);
+        }
+        std::set<int64_t> ids;
+        std::vector<QString> names;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            EXPECT_TRUE(ids.insert(model.report(row).id).second)
+                << "repeated: " << model.report(row).location.toStdString();
+            names.push_back(model.report(row).location);
+        }
+        for (const ReportSummary& r : all)
+            EXPECT_TRUE(ids.count(r.id)) << "skipped: " << r.location.toStdString();
+        // The report sorting among the rows still to come is shown; the one
+        // sorting first waits for a refresh.
+        EXPECT_NE(std::find(names.begin(), names.end(), QString::fromLatin1(c.later.location)),
+                  names.end());
+        model.reload();
+        deliver(session);
+        EXPECT_EQ(model.report(0).location, QString::fromLatin1(c.first.location));
+    }
 }
 
 TEST(ArchiveTable, AnArchiveThatCannotBeOpenedIsReportedNotListed) {

@@ -11,13 +11,18 @@
 #include "report/report_copies.h"
 #include "transfer_fixture.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QDateTimeAxis>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPrintDialog>
@@ -28,6 +33,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <map>
 
 namespace ksx4::test {
 namespace {
@@ -51,7 +57,7 @@ class BoxesForm final : public ArchiveForm {
     void listReports(const archive::ListFilter&) override {}
     std::optional<archive::ReportSummary> selectedReport() const override { return {}; }
     void showArchive(const archive::ArchiveLocation&) override {}
-    void showTrend(const QString&, std::vector<TrendChart>) override {}
+    void showTrend(const TrendHeading&, std::vector<TrendChart>) override {}
     void showReportPages(archive::ArchivedReport, ArchivedSheet) override {}
     void show() override {}
 };
@@ -166,7 +172,8 @@ TEST_F(ArchiveWindowTest, ListsTheTransferredReportsAndFiltersThemThroughTheBoxe
 
 TEST_F(ArchiveWindowTest, TrendDrawsEveryValueJudgedWithItsLimitAndExportsIt) {
     const archive::ReportSummary first = window.reports().report(0);
-    window.setText(ArchiveBox::Location, QStringLiteral("Report"));
+    window.setText(ArchiveBox::Location, QString());
+    window.table()->setCurrentIndex(window.reports().index(0, 0));
     const int device = [&] {
         auto opened = archive::Archive::open(location, archive::Archive::Access::ReadOnly);
         auto& a = *std::get<std::unique_ptr<archive::Archive>>(opened);
@@ -184,7 +191,8 @@ TEST_F(ArchiveWindowTest, TrendDrawsEveryValueJudgedWithItsLimitAndExportsIt) {
 
     TrendWindow* trend = window.trendWindow();
     ASSERT_NE(trend, nullptr);
-    EXPECT_EQ(trend->windowTitle(), QStringLiteral("Trend of Report"));
+    // An empty box: the selected row's segment.
+    EXPECT_EQ(trend->windowTitle(), QStringLiteral("Trend of ") + first.location.trimmed());
     ASSERT_EQ(trend->chartCount(), 10);
     EXPECT_EQ(trend->chartTitle(0), QStringLiteral("Segment Voltage"));
     EXPECT_EQ(trend->chartTitle(9), QStringLiteral("Device %1 Retransmits").arg(device));
@@ -200,7 +208,7 @@ TEST_F(ArchiveWindowTest, TrendDrawsEveryValueJudgedWithItsLimitAndExportsIt) {
         EXPECT_EQ(marked, values->count());
         EXPECT_GE(limit->count(), 1);
         if (chart == 0) {
-            EXPECT_EQ(values->count(), 8);
+            EXPECT_EQ(values->count(), 1);
             // Volts, as the workbook shows the voltage.
             EXPECT_LT(values->at(0).y(), 50.0);
         }
@@ -211,7 +219,15 @@ TEST_F(ArchiveWindowTest, TrendDrawsEveryValueJudgedWithItsLimitAndExportsIt) {
     ui.saveDialogs = {{false, png, {}}, {false, pdf, {}}};
     click(trend, "cmdPNG0");
     click(trend, "cmdPDF0");
-    EXPECT_EQ(ui.saveRequests.at(0).proposedPath, QStringLiteral("Segment-Voltage.png"));
+    // Named by segment, value and date; first in the user's documents (or
+    // home) folder, not the program's, then where the last save went.
+    const QFileInfo proposed(ui.saveRequests.at(0).proposedPath);
+    EXPECT_EQ(proposed.fileName(), QStringLiteral("%1 - Segment Voltage - %2.png")
+                                       .arg(first.location.trimmed(), first.reportTime().left(10)));
+    EXPECT_NE(proposed.absolutePath(), QDir::currentPath());
+    EXPECT_TRUE(proposed.absolutePath().startsWith(QDir::homePath()));
+    EXPECT_EQ(QFileInfo(ui.saveRequests.at(1).proposedPath).absolutePath(),
+              QFileInfo(png).absolutePath());
     EXPECT_FALSE(QImage(png).isNull());
     EXPECT_TRUE(fileBytes(pdf).startsWith("%PDF-"));
     EXPECT_TRUE(ui.messages.empty()) << lastMessage().toStdString();
@@ -220,7 +236,109 @@ TEST_F(ArchiveWindowTest, TrendDrawsEveryValueJudgedWithItsLimitAndExportsIt) {
     click(&window, "cmdTrend");
     const auto* heading = window.trendWindow()->findChild<QLabel*>(QStringLiteral("lblTrend"));
     ASSERT_NE(heading, nullptr);
-    EXPECT_THAT(heading->text().toStdString(), HasSubstr("</b>: 1 report whose"));
+    EXPECT_THAT(heading->text().toStdString(), HasSubstr("</b>: the segment's 1 report,"));
+}
+
+// A trend is of one segment, within the boxes beside it, and says in words
+// what it cannot show.
+TEST_F(ArchiveWindowTest, TrendIsOfOneSegmentWithinTheBoxesAndSaysWhatIsMissing) {
+    window.setText(ArchiveBox::Location, QStringLiteral("  REPORT 3 "));
+    click(&window, "cmdTrend");
+    ASSERT_TRUE(ui.messages.empty()) << lastMessage().toStdString();
+    TrendWindow* trend = window.trendWindow();
+    ASSERT_NE(trend, nullptr);
+    QChart* voltage = trend->chartView(0)->chart();
+    const auto* limit = static_cast<QLineSeries*>(voltage->series()[1]);
+    // One report: its limit drawn across, its date once under its time.
+    ASSERT_GE(limit->count(), 2);
+    EXPECT_LT(limit->at(0).x(), limit->at(limit->count() - 1).x());
+    const auto* time = qobject_cast<QDateTimeAxis*>(voltage->axes(Qt::Horizontal).first());
+    ASSERT_NE(time, nullptr);
+    EXPECT_EQ(time->format(), QStringLiteral("HH:mm"));
+    EXPECT_EQ(time->titleText().size(), 10);
+
+    // A part of a name is the list's filter, not a segment.
+    window.setText(ArchiveBox::Location, QStringLiteral("Report"));
+    click(&window, "cmdTrend");
+    EXPECT_THAT(lastMessage().toStdString(), HasSubstr("holds no report of segment \"Report\""));
+    window.setText(ArchiveBox::Location, QStringLiteral("report 3"));
+    window.setText(ArchiveBox::Since, QStringLiteral("2090-01-01"));
+    click(&window, "cmdTrend");
+    EXPECT_THAT(lastMessage().toStdString(),
+                HasSubstr("None of the 1 report of segment \"report 3\" is within the boxes"));
+    EXPECT_THAT(lastMessage().toStdString(), HasSubstr("from 2090-01-01"));
+
+    const std::size_t messages = ui.messages.size();
+    window.setText(ArchiveBox::Since, QStringLiteral("2000-01-01"));
+    window.setText(ArchiveBox::Device, QStringLiteral("250"));
+    click(&window, "cmdTrend");
+    EXPECT_EQ(ui.messages.size(), messages) << lastMessage().toStdString();
+    const auto* heading = trend->findChild<QLabel*>(QStringLiteral("lblTrend"));
+    EXPECT_THAT(heading->text().toStdString(), HasSubstr("from 2000-01-01 (the boxes"));
+    QChart* missing = trend->chartView(trend->chartCount() - 1)->chart();
+    EXPECT_THAT(missing->title().toStdString(),
+                HasSubstr("device 250 is in none of these 1 report"));
+    for (QAbstractAxis* axis : missing->axes()) EXPECT_FALSE(axis->isVisible());
+}
+
+// Alt+O opens the report, Enter on a row too; Escape and Ctrl+W close each
+// window; Refresh (F5) lists what was stored since.
+TEST_F(ArchiveWindowTest, KeysOpenCloseAndRefreshAndPageButtonsFollowThePage) {
+    std::map<QChar, QString> keys;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
+        if (auto* button = qobject_cast<QPushButton*>(w)) text = button->text();
+        const qsizetype amp = text.indexOf(u'&');
+        if (amp < 0 || amp + 1 >= text.size()) continue;
+        const QChar key = text.at(amp + 1).toLower();
+        EXPECT_FALSE(keys.count(key)) << text.toStdString() << " and " << keys[key].toStdString();
+        keys[key] = text;
+    }
+    EXPECT_EQ(keys[u'o'], QStringLiteral("&Open Report"));
+
+    window.table()->setCurrentIndex(window.reports().index(0, 0));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window.table(), &enter);
+    deliver();
+    ReportPagesWindow* pages = window.reportPagesWindow();
+    ASSERT_NE(pages, nullptr);
+    EXPECT_TRUE(pages->isVisible());
+    auto* previous = pages->findChild<QPushButton*>(QStringLiteral("cmdPrevious"));
+    auto* next = pages->findChild<QPushButton*>(QStringLiteral("cmdNext"));
+    EXPECT_FALSE(previous->isEnabled());
+    EXPECT_EQ(next->isEnabled(), pages->pageCount() > 1);
+    while (next->isEnabled()) click(pages, "cmdNext");
+    EXPECT_EQ(pages->page(), pages->pageCount() - 1);
+    EXPECT_EQ(previous->isEnabled(), pages->pageCount() > 1);
+
+    window.setText(ArchiveBox::Location, QStringLiteral("report 3"));
+    click(&window, "cmdTrend");
+    for (QWidget* w : std::initializer_list<QWidget*>{pages, window.trendWindow(), &window}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        auto* close = w->findChild<QAction*>(QStringLiteral("actClose"));
+        ASSERT_NE(close, nullptr);
+        EXPECT_TRUE(close->shortcuts().contains(QKeySequence(Qt::Key_Escape)));
+        EXPECT_TRUE(close->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+W"))));
+        close->trigger();
+        EXPECT_FALSE(w->isVisible());
+    }
+
+    {
+        auto opened = archive::Archive::open(location);
+        auto& a = *std::get<std::unique_ptr<archive::Archive>>(opened);
+        auto report = a.report(window.reports().report(0).id);
+        archive::ArchivedReport another = *std::get<std::optional<archive::ArchivedReport>>(report);
+        another.summary.testerSerial = 4321;
+        ASSERT_TRUE(std::holds_alternative<archive::StoreResult>(a.store(another)));
+    }
+    const int before = window.reports().rowCount();
+    auto* refresh = window.findChild<QAction*>(QStringLiteral("actRefresh"));
+    ASSERT_NE(refresh, nullptr);
+    EXPECT_TRUE(refresh->shortcuts().contains(QKeySequence(Qt::Key_F5)));
+    refresh->trigger();
+    deliver();
+    EXPECT_EQ(window.reports().rowCount(), before + 1);
 }
 
 TEST_F(ArchiveWindowTest, SaveWorkbookMakesTheTransferredWorkbookAgain) {
@@ -269,8 +387,12 @@ TEST_F(ArchiveWindowTest, ARowOpensItsPrintedPagesToPageThroughZoomSaveAndPrint)
     click(pages, "cmdSavePdf");
     click(pages, "cmdSaveWorkbook");
     EXPECT_TRUE(ui.messages.empty()) << lastMessage().toStdString();
-    EXPECT_EQ(ui.saveRequests.at(0).proposedPath,
-              QFileInfo(chosen.workbookPath).completeBaseName() + QStringLiteral(".pdf"));
+    QString time = reportTimeText(chosen).left(16);
+    time.replace(u':', u'-');
+    EXPECT_EQ(QFileInfo(ui.saveRequests.at(0).proposedPath).fileName(),
+              QStringLiteral("%1 - %2.pdf").arg(chosen.location.trimmed(), time));
+    EXPECT_EQ(QFileInfo(ui.saveRequests.at(1).proposedPath).absolutePath(),
+              QFileInfo(pdf).absolutePath());
     EXPECT_TRUE(fileBytes(pdf).startsWith("%PDF-"));
     EXPECT_EQ(fileBytes(again), fileBytes(chosen.workbookPath));
 
@@ -301,6 +423,23 @@ TEST_F(ArchiveWindowTest, ArchiveLocationIsKeptWithoutPasswordsAndTheVariableDec
     EXPECT_EQ(settings.value(kArchiveLocationKey).toString(), location.path);
     EXPECT_EQ(window.statusText(), QStringLiteral("Archive: ") + location.path);
     EXPECT_EQ(window.reports().rowCount(), 8);
+
+    // A file in a folder that is not there is refused with the reason,
+    // typed or chosen; the file chooser then keeps the file chosen.
+    const QString nowhere = root.filePath(QStringLiteral("no/such/folder/a.sqlite"));
+    ui.inputs = {nowhere, location.path};
+    click(&window, "cmdLocation");
+    EXPECT_THAT(lastMessage().toStdString(), HasSubstr("no/such/folder does not exist"));
+    EXPECT_EQ(settings.value(kArchiveLocationKey).toString(), location.path);
+    const QString beside = root.filePath(QStringLiteral("beside.sqlite"));
+    ui.saveDialogs = {{false, nowhere, {}}, {false, beside, {}}};
+    ui.messages.clear();
+    click(&window, "cmdArchiveFile");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_THAT(lastMessage().toStdString(), HasSubstr("does not exist"));
+    EXPECT_EQ(ui.saveRequests.front().proposedPath, location.path);
+    EXPECT_EQ(settings.value(kArchiveLocationKey).toString(), beside);
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(nowhere).absolutePath()));
 
     // An archive that is not there is told under the table.
     ui.inputs = {root.filePath(QStringLiteral("elsewhere.sqlite"))};

@@ -243,6 +243,34 @@ TEST_F(ArchiveCommandTest, ALineBreakInANameKeepsATableRowOnOneLine) {
     EXPECT_EQ(json().array().first().toObject()["location"].toString(), "Tank\r\nNorth");
 }
 
+// A segment is one stored location name, blanks around it and case aside:
+// "Boiler House 21" is another segment, though --location's part matches it.
+TEST_F(ArchiveCommandTest, TrendOfASegmentTakesItsReportsAloneWhileLocationMatchesParts) {
+    sim::TesterImage image = sim::sampleTester({.reports = 3, .devices = 2});
+    const char* const names[] = {"Boiler House 2", " boiler HOUSE 2", "Boiler House 21"};
+    for (int slot = 1; slot <= 3; ++slot) {
+        sim::Report report;
+        report.locationName = names[slot - 1];
+        report.savedTicks = 511632656 + slot * 1000;
+        sim::storeReport(image, false, slot, report);
+    }
+    transferSample(image);
+
+    ASSERT_EQ(runArchive({"trend", "--segment", "BOILER house 2 ", "--measure", "voltage",
+                          "--format", "json"}),
+              kExitDone)
+        << errors();
+    QStringList charted;
+    for (const QJsonValue& p : json().array()) charted << p.toObject()["location"].toString();
+    ASSERT_EQ(charted.size(), 2) << charted.join('|').toStdString();
+    EXPECT_EQ(charted[0], "Boiler House 2");
+    EXPECT_EQ(charted[1].trimmed(), "boiler HOUSE 2");
+    ASSERT_EQ(runArchive({"trend", "--location", "Boiler House 2", "--measure", "voltage",
+                          "--format", "json"}),
+              kExitDone);
+    EXPECT_EQ(json().array().size(), 3);
+}
+
 TEST_F(ArchiveCommandTest, ExitCodesFollowTheOutcome) {
     struct Case {
         QStringList arguments;
@@ -277,7 +305,13 @@ TEST_F(ArchiveCommandTest, ExitCodesFollowTheOutcome) {
         {{"list", "--format", "xml"}, kExitUsage, "unknown format: xml"},
         {{"show", "1", "--copy", "0"}, kExitUsage, "--copy needs a copy number from 1"},
         {{"list", "--copy", "1"}, kExitUsage, "--copy belongs to show, workbook and pdf"},
-        {{"trend", "--measure", "voltage"}, kExitUsage, "trend needs --location TEXT"},
+        {{"trend", "--measure", "voltage"},
+         kExitUsage,
+         "trend needs --segment NAME or --location TEXT"},
+        {{"trend", "--segment", "a", "--location", "a", "--measure", "voltage"},
+         kExitUsage,
+         "trend takes --segment or --location, not both"},
+        {{"list", "--segment", "a"}, kExitUsage, "--segment belong to trend"},
         {{"trend", "--location", "a", "--measure", "noise"}, kExitUsage, "unknown measure: noise"},
         {{"trend", "--location", "a", "--measure", "retransmits"},
          kExitUsage,

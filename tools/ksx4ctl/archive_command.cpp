@@ -26,7 +26,8 @@ const char* const kArchiveUsage =
     "       ksx4ctl archive show ID [--copy N] [--format text|json]\n"
     "       ksx4ctl archive workbook ID [--copy N] --out FILE [--yes]\n"
     "       ksx4ctl archive pdf ID [--copy N] --out FILE [--yes]\n"
-    "       ksx4ctl archive trend --location TEXT --measure NAME [--device ADDRESS]\n"
+    "       ksx4ctl archive trend --segment NAME|--location TEXT --measure NAME\n"
+    "                             [--device ADDRESS]\n"
     "                             [--format table|csv|json]\n"
     "       ksx4ctl archive segments [--format table|csv|json]\n"
     "       ksx4ctl archive diagnose ID|--segment NAME [--format text|json]\n"
@@ -58,7 +59,11 @@ const char* const kArchiveUsage =
     "  pdf        the report's printed pages drawn again: the same pages as the\n"
     "             PDF a transfer with --pdf wrote, footers naming its workbook\n"
     "             (an existing FILE is replaced only when the answer is yes)\n"
-    "  trend      one value of every matching report over time; NAME is voltage,\n"
+    "  trend      one value over time of one segment's reports (--segment: the\n"
+    "             location name as stored, blanks around it ignored, any case) or\n"
+    "             of every report whose location or report name holds TEXT\n"
+    "             (--location matches parts: \"House 2\" takes in \"House 21\");\n"
+    "             --measure NAME is voltage,\n"
     "             signal, ff-avg, ff-peak, lf-avg, lf-peak, hf-avg, hf-peak or\n"
     "             retransmits (signal: the lowest device signal, or with --device\n"
     "             that device's level; retransmits needs --device)\n"
@@ -101,6 +106,7 @@ struct ArchiveArguments {
     archive::ListFilter filter;
     std::optional<QString> measure;
     std::optional<int> device;
+    std::optional<QString> segment;  // --segment
     QString out;
     ConsoleOptions console;
 };
@@ -163,6 +169,8 @@ std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) 
             a.location = value;
         } else if (argument == QLatin1String("--location")) {
             a.filter.text = value;
+        } else if (argument == QLatin1String("--segment")) {
+            a.segment = value.trimmed();
         } else if (argument == QLatin1String("--tester")) {
             a.filter.testerSerial = value.toInt(&ok);
             if (!ok || *a.filter.testerSerial < 0) return needs("a serial number");
@@ -236,12 +244,17 @@ std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) 
     if ((workbook || pdf) && a.out.isEmpty())
         return QStringLiteral("%1 needs --out FILE").arg(a.subcommand);
     if (trend) {
-        if (a.filter.text.isEmpty()) return QStringLiteral("trend needs --location TEXT");
+        if (a.segment && !a.filter.text.isEmpty())
+            return QStringLiteral("trend takes --segment or --location, not both");
+        if (a.segment && a.segment->isEmpty())
+            return QStringLiteral("--segment needs a segment's name");
+        if (!a.segment && a.filter.text.isEmpty())
+            return QStringLiteral("trend needs --segment NAME or --location TEXT");
         if (!a.measure) return QStringLiteral("trend needs --measure NAME");
         if (*a.measure == QLatin1String("retransmits") && !a.device)
             return QStringLiteral("retransmits needs --device ADDRESS");
-    } else if (a.measure || a.device) {
-        return QStringLiteral("--measure and --device belong to trend");
+    } else if (a.measure || a.device || a.segment) {
+        return QStringLiteral("--measure, --device and --segment belong to trend");
     }
     return std::nullopt;
 }
@@ -473,7 +486,7 @@ int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
 }
 
 int trend(archive::Archive& archive, const ArchiveArguments& a, CtlContext& context) {
-    const auto result = archive.trend({a.filter.text, *a.measure, a.device});
+    const auto result = archive.trend({a.filter.text, *a.measure, a.device, a.segment});
     const auto* points = valueOr(result, context);
     if (!points) return kExitFailed;
     if (a.format == Format::Json) {
