@@ -78,7 +78,7 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
     filters->addWidget(verdict_);
     filters->addWidget(addButton(QStringLiteral("F&ilter"), "cmdFilter",
                                  [this] { filterReports(state_, *this); }));
-    filters->addWidget(addButton(QStringLiteral("&Refresh"), "cmdRefresh", [this] { refresh(); }));
+    filters->addWidget(addButton(QStringLiteral("Refres&h"), "cmdRefresh", [this] { refresh(); }));
     layout->addLayout(filters);
 
     model_ = new ReportTableModel(session_, this);
@@ -122,7 +122,7 @@ ArchiveWindow::ArchiveWindow(ProgramState& state, OperationRunner& runner, QSett
                                  [this] { setAsBaseline(state_, *this, *segments_, session_); }));
     actions->addWidget(addButton(QStringLiteral("&Archive Location..."), "cmdLocation",
                                  [this] { chooseArchiveLocation(state_, *this, settings_); }));
-    actions->addWidget(addButton(QStringLiteral("&SQLite Archive..."), "cmdArchiveFile",
+    actions->addWidget(addButton(QStringLiteral("S&QLite Archive..."), "cmdArchiveFile",
                                  [this] { chooseArchiveFile(state_, *this, settings_); }));
     layout->addLayout(actions);
     status_ = new QLabel(this);

@@ -82,7 +82,7 @@ SegmentViewWindow::SegmentViewWindow(ArchiveWindow& archive, ProgramState& state
     filter_->setObjectName(QStringLiteral("txtSegmentFilter"));
     filter_->setPlaceholderText(QStringLiteral("part of the name"));
     filter_->setClearButtonEnabled(true);
-    top->addWidget(captionFor(filter_, QStringLiteral("Segment &name"), this));
+    top->addWidget(captionFor(filter_, QStringLiteral("Segment na&me"), this));
     top->addWidget(filter_, 1);
     count_ = new QLabel(this);
     count_->setObjectName(QStringLiteral("lblSegmentCount"));
