@@ -237,6 +237,11 @@ TEST_F(ArchiveCommandTest, ALineBreakInANameKeepsATableRowOnOneLine) {
     ASSERT_EQ(runArchive({"trend", "--location", "north", "--measure", "voltage"}), kExitDone);
     const std::string trend = stdoutText.str();
     EXPECT_EQ(std::count(trend.begin(), trend.end(), '\n'), 2) << trend;
+    ASSERT_EQ(runArchive({"segments"}), kExitDone);
+    const std::string segments = stdoutText.str();
+    EXPECT_EQ(std::count(segments.begin(), segments.end(), '\n'), 2) << segments;
+    ASSERT_EQ(runArchive({"segments", "--format", "csv"}), kExitDone);
+    EXPECT_THAT(stdoutText.str(), HasSubstr("\"Tank\r\nNorth\","));
     ASSERT_EQ(runArchive({"list", "--format", "csv"}), kExitDone);
     EXPECT_THAT(stdoutText.str(), HasSubstr(",\"Tank\r\nNorth\","));
     ASSERT_EQ(runArchive({"list", "--format", "json"}), kExitDone);

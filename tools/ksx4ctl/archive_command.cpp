@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "ctl_support.h"
 #include "report/rebuild_workbook.h"
+#include "table_output.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -282,56 +283,8 @@ void writeJson(std::ostream& out, const QJsonDocument& document) {
     out << document.toJson(QJsonDocument::Indented).toStdString();
 }
 
-// A CSV field: quoted where it holds a separator, a quote or a line break.
-QString csvField(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
-        !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return u'"' + quoted + u'"';
-}
-
-// A table cell on one line: a name from the tester may hold a line break,
-// a tab or another control character, shown as a space (CSV and JSON keep
-// the text as it is).
-QString tableCell(const QString& text) {
-    QString cell = text;
-    for (QChar& c : cell) {
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
-            c == QChar::ParagraphSeparator)
-            c = u' ';
-    }
-    return cell;
-}
-
-// Rows of texts as CSV, or as a table padded to each column's width.
-void writeRows(std::ostream& out, std::vector<QStringList> rows, Format format) {
-    if (format != Format::Csv) {
-        for (QStringList& row : rows) {
-            for (QString& cell : row) cell = tableCell(cell);
-        }
-    }
-    std::vector<qsizetype> widths;
-    for (const QStringList& row : rows) {
-        widths.resize(std::max(widths.size(), static_cast<size_t>(row.size())));
-        for (qsizetype c = 0; c < row.size(); ++c)
-            widths[static_cast<size_t>(c)] =
-                std::max(widths[static_cast<size_t>(c)], row[c].size());
-    }
-    for (const QStringList& row : rows) {
-        QString line;
-        for (qsizetype c = 0; c < row.size(); ++c) {
-            if (format == Format::Csv) {
-                line += (c ? QStringLiteral(",") : QString()) + csvField(row[c]);
-            } else {
-                line += (c ? QStringLiteral("  ") : QString()) +
-                        (c + 1 < row.size() ? row[c].leftJustified(widths[static_cast<size_t>(c)])
-                                            : row[c]);
-            }
-        }
-        out << line.toStdString() << '\n';
-    }
+RowsAs rowsAs(Format format) {
+    return format == Format::Csv ? RowsAs::Csv : RowsAs::Table;
 }
 
 QString optionalText(const std::optional<int64_t>& value) {
@@ -379,7 +332,7 @@ int list(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
                             r.location, r.reportName});
         }
     }
-    writeRows(context.out, rows, a.format);
+    writeRows(context.out, rows, rowsAs(a.format));
     return kExitDone;
 }
 
@@ -461,14 +414,14 @@ int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
                                      .arg(report == &copies->back() ? QStringLiteral(", the newest")
                                                                     : QString())});
     }
-    writeRows(context.out, facts, Format::Table);
+    writeRows(context.out, facts, RowsAs::Table);
     context.out << '\n';
     std::vector<QStringList> values{{"MEASURE", "DEVICE", "VALUE", "LIMIT", "JUDGEMENT"}};
     for (const auto& v : report->values) {
         values.push_back({v.measure, v.device ? QString::number(*v.device) : QString(), v.valueText,
                           v.limitText, v.judgement});
     }
-    writeRows(context.out, values, Format::Table);
+    writeRows(context.out, values, RowsAs::Table);
     if (copies->size() > 1) {
         // Each transfer that showed the report with other limits or
         // another name wrote a workbook of its own: --copy N makes it again.
@@ -480,7 +433,7 @@ int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
                             copy.summary.verdict, copy.summary.reportName,
                             copy.summary.workbookPath});
         }
-        writeRows(context.out, kept, Format::Table);
+        writeRows(context.out, kept, RowsAs::Table);
     }
     return kExitDone;
 }
@@ -512,7 +465,7 @@ int trend(archive::Archive& archive, const ArchiveArguments& a, CtlContext& cont
         rows.push_back({QString::number(p.reportId), p.time, p.location, optionalText(p.value),
                         optionalText(p.limit), p.judgement});
     }
-    writeRows(context.out, rows, a.format);
+    writeRows(context.out, rows, rowsAs(a.format));
     return kExitDone;
 }
 

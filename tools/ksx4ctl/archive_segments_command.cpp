@@ -9,6 +9,7 @@
 #include "ctl_support.h"
 #include "report/baseline_change.h"
 #include "report/segment_findings.h"
+#include "table_output.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -115,37 +116,6 @@ void writeJson(std::ostream& out, const QJsonDocument& document) {
     out << document.toJson(QJsonDocument::Indented).toStdString();
 }
 
-QString csvField(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n')) return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return u'"' + quoted + u'"';
-}
-
-// Rows as CSV, or as a table padded to each column's width.
-void writeRows(std::ostream& out, const std::vector<QStringList>& rows, Format format) {
-    std::vector<qsizetype> widths;
-    for (const QStringList& row : rows) {
-        widths.resize(std::max(widths.size(), static_cast<size_t>(row.size())));
-        for (qsizetype c = 0; c < row.size(); ++c)
-            widths[static_cast<size_t>(c)] =
-                std::max(widths[static_cast<size_t>(c)], row[c].size());
-    }
-    for (const QStringList& row : rows) {
-        QString line;
-        for (qsizetype c = 0; c < row.size(); ++c) {
-            if (format == Format::Csv) {
-                line += (c ? QStringLiteral(",") : QString()) + csvField(row[c]);
-            } else {
-                line += (c ? QStringLiteral("  ") : QString()) +
-                        (c + 1 < row.size() ? row[c].leftJustified(widths[static_cast<size_t>(c)])
-                                            : row[c]);
-            }
-        }
-        out << line.toStdString() << '\n';
-    }
-}
-
 QDateTime nowOf(const CtlContext& context) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
         context.clock.wallTime().time_since_epoch());
@@ -199,7 +169,7 @@ int segments(archive::Archive& archive, Format format, CtlContext& context) {
                  row.worst ? severity + QStringLiteral(": ") + row.worst->summary : QString()});
         }
     }
-    writeRows(context.out, table, format);
+    writeRows(context.out, table, format == Format::Csv ? RowsAs::Csv : RowsAs::Table);
     return kExitDone;
 }
 
