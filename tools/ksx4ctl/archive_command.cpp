@@ -96,8 +96,6 @@ const char* const kArchiveUsage =
 
 namespace {
 
-enum class Format { Table, Csv, Json, Text };
-
 struct ArchiveArguments {
     QString subcommand;
     std::optional<QString> location;  // --archive
@@ -193,16 +191,9 @@ std::optional<QString> parse(const QStringList& arguments, ArchiveArguments& a) 
                 return needs("OK, WARN or BAD");
             a.filter.verdict = value;
         } else if (argument == QLatin1String("--format")) {
-            if (value == QLatin1String("table"))
-                a.format = Format::Table;
-            else if (value == QLatin1String("csv"))
-                a.format = Format::Csv;
-            else if (value == QLatin1String("json"))
-                a.format = Format::Json;
-            else if (value == QLatin1String("text"))
-                a.format = Format::Text;
-            else
-                return QStringLiteral("unknown format: ") + value;
+            const std::optional<Format> named = formatNamed(value);
+            if (!named) return QStringLiteral("unknown format: ") + value;
+            a.format = *named;
         } else if (argument == QLatin1String("--measure")) {
             if (std::find_if(kMeasures.begin(), kMeasures.end(), [&](const char* m) {
                     return value == QLatin1String(m);
@@ -279,14 +270,6 @@ QJsonObject summaryJson(const archive::ReportSummary& s) {
             {"workbook_sha256", s.workbookSha256}};
 }
 
-void writeJson(std::ostream& out, const QJsonDocument& document) {
-    out << document.toJson(QJsonDocument::Indented).toStdString();
-}
-
-RowsAs rowsAs(Format format) {
-    return format == Format::Csv ? RowsAs::Csv : RowsAs::Table;
-}
-
 QString optionalText(const std::optional<int64_t>& value) {
     return value ? QString::number(*value) : QString();
 }
@@ -332,7 +315,7 @@ int list(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
                             r.location, r.reportName});
         }
     }
-    writeRows(context.out, rows, rowsAs(a.format));
+    writeRows(context.out, rows, a.format);
     return kExitDone;
 }
 
@@ -414,14 +397,14 @@ int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
                                      .arg(report == &copies->back() ? QStringLiteral(", the newest")
                                                                     : QString())});
     }
-    writeRows(context.out, facts, RowsAs::Table);
+    writeRows(context.out, facts, Format::Table);
     context.out << '\n';
     std::vector<QStringList> values{{"MEASURE", "DEVICE", "VALUE", "LIMIT", "JUDGEMENT"}};
     for (const auto& v : report->values) {
         values.push_back({v.measure, v.device ? QString::number(*v.device) : QString(), v.valueText,
                           v.limitText, v.judgement});
     }
-    writeRows(context.out, values, RowsAs::Table);
+    writeRows(context.out, values, Format::Table);
     if (copies->size() > 1) {
         // Each transfer that showed the report with other limits or
         // another name wrote a workbook of its own: --copy N makes it again.
@@ -433,7 +416,7 @@ int show(archive::Archive& archive, const ArchiveArguments& a, CtlContext& conte
                             copy.summary.verdict, copy.summary.reportName,
                             copy.summary.workbookPath});
         }
-        writeRows(context.out, kept, RowsAs::Table);
+        writeRows(context.out, kept, Format::Table);
     }
     return kExitDone;
 }
@@ -465,7 +448,7 @@ int trend(archive::Archive& archive, const ArchiveArguments& a, CtlContext& cont
         rows.push_back({QString::number(p.reportId), p.time, p.location, optionalText(p.value),
                         optionalText(p.limit), p.judgement});
     }
-    writeRows(context.out, rows, rowsAs(a.format));
+    writeRows(context.out, rows, a.format);
     return kExitDone;
 }
 

@@ -21,8 +21,6 @@
 namespace ksx4::ctl {
 namespace {
 
-enum class Format { Table, Csv, Json, Text };
-
 struct SegmentArguments {
     QString subcommand;
     std::optional<QString> location;  // --archive
@@ -59,16 +57,9 @@ std::optional<QString> parse(const QStringList& arguments, SegmentArguments& a) 
                 if (value.trimmed().isEmpty()) return QStringLiteral("--segment needs a name");
                 a.segment = value;
             } else if (argument == QLatin1String("--format")) {
-                if (value == QLatin1String("table"))
-                    a.format = Format::Table;
-                else if (value == QLatin1String("csv"))
-                    a.format = Format::Csv;
-                else if (value == QLatin1String("json"))
-                    a.format = Format::Json;
-                else if (value == QLatin1String("text"))
-                    a.format = Format::Text;
-                else
-                    return QStringLiteral("unknown format: ") + value;
+                const std::optional<Format> named = formatNamed(value);
+                if (!named) return QStringLiteral("unknown format: ") + value;
+                a.format = *named;
             } else {
                 return QStringLiteral("unexpected argument: ") + argument;
             }
@@ -110,10 +101,6 @@ const T* valueOr(const archive::Result<T>& result, CtlContext& context) {
 
 QJsonValue orNull(const std::optional<int>& value) {
     return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
-
-void writeJson(std::ostream& out, const QJsonDocument& document) {
-    out << document.toJson(QJsonDocument::Indented).toStdString();
 }
 
 QDateTime nowOf(const CtlContext& context) {
@@ -169,7 +156,7 @@ int segments(archive::Archive& archive, Format format, CtlContext& context) {
                  row.worst ? severity + QStringLiteral(": ") + row.worst->summary : QString()});
         }
     }
-    writeRows(context.out, table, format == Format::Csv ? RowsAs::Csv : RowsAs::Table);
+    writeRows(context.out, table, format);
     return kExitDone;
 }
 

@@ -27,8 +27,21 @@ QString tableCell(const QString& text) {
 
 }  // namespace
 
-void writeRows(std::ostream& out, std::vector<QStringList> rows, RowsAs as) {
-    if (as == RowsAs::Table) {
+std::optional<Format> formatNamed(const QString& name) {
+    if (name == QLatin1String("table")) return Format::Table;
+    if (name == QLatin1String("csv")) return Format::Csv;
+    if (name == QLatin1String("json")) return Format::Json;
+    if (name == QLatin1String("text")) return Format::Text;
+    return std::nullopt;
+}
+
+void writeJson(std::ostream& out, const QJsonDocument& document) {
+    out << document.toJson(QJsonDocument::Indented).toStdString();
+}
+
+void writeRows(std::ostream& out, std::vector<QStringList> rows, Format format) {
+    const bool csv = format == Format::Csv;
+    if (!csv) {
         for (QStringList& row : rows) {
             for (QString& cell : row) cell = tableCell(cell);
         }
@@ -43,7 +56,7 @@ void writeRows(std::ostream& out, std::vector<QStringList> rows, RowsAs as) {
     for (const QStringList& row : rows) {
         QString line;
         for (qsizetype c = 0; c < row.size(); ++c) {
-            if (as == RowsAs::Csv) {
+            if (csv) {
                 line += (c ? QStringLiteral(",") : QString()) + csvField(row[c]);
             } else {
                 line += (c ? QStringLiteral("  ") : QString()) +
